@@ -1,0 +1,23 @@
+# z9_add_native_test(name sources... [LIBS libs...])
+#   A GoogleTest executable of the native build.
+# z9_add_wine_test(name sources... [LIBS libs...] [TIMEOUT s])
+#   A GoogleTest executable of the cross build; ctest runs it through Wine
+#   (CMAKE_CROSSCOMPILING_EMULATOR) in the prefix named by WINEPREFIX.
+function(_z9_add_gtest kind name)
+  cmake_parse_arguments(A "" "TIMEOUT" "LIBS" ${ARGN})
+  add_executable(${name} ${A_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gmock GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS ${kind} TIMEOUT ${A_TIMEOUT})
+endfunction()
+
+function(z9_add_native_test name)
+  _z9_add_gtest(native ${name} ${ARGN})
+endfunction()
+
+function(z9_add_wine_test name)
+  _z9_add_gtest(wine ${name} ${ARGN})
+endfunction()

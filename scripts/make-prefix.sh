@@ -1,0 +1,23 @@
+#!/bin/bash
+# Prepares a fresh private Wine prefix at $WINEPREFIX: win32, Windows XP,
+# unmanaged windows, then whatever the test bench installs into it.
+# Run inside the same X session (xvfb-run) as the programs that will use it.
+# Usage: make-prefix.sh BUILD_DIR   (the cross build, for the bench's files)
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-$ROOT/build/win32}
+source "$ROOT/scripts/wine-env.sh"
+
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+mkdir -p "$(dirname "$WINEPREFIX")"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+wine winecfg -v winxp >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wineserver -w
+
+if [ -f "$ROOT/testbed/install-prefix.sh" ]; then
+  bash "$ROOT/testbed/install-prefix.sh" "$BUILD"
+fi
+echo "prefix ready: $WINEPREFIX"
