@@ -15,6 +15,9 @@ wineboot -i >/dev/null 2>&1
 wineserver -w
 wine winecfg -v winxp >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# A D: drive for files the tests place outside C:.
+mkdir -p "$WINEPREFIX/drive_d"
+ln -sfn ../drive_d "$WINEPREFIX/dosdevices/d:"
 wineserver -w
 
 if [ -f "$ROOT/testbed/install-prefix.sh" ]; then
