@@ -1,0 +1,4 @@
+#include "kernels.h"
+namespace z9::img {
+const Kernels* Sse2Kernels() { return nullptr; }
+}  // namespace z9::img

@@ -1,0 +1,523 @@
+// Baseline JPEG decoder for the camera's motion-JPEG stills.
+//
+// Two passes: the entropy pass reads the whole scan into a compact list of
+// dequantised coefficients per block and so checks the stream completely;
+// only then does the reconstruction pass (inverse DCT, colour step) write
+// the picture, one MCU row at a time. A stream that is rejected anywhere
+// leaves the picture as it was.
+//
+// Every read is bounded by the stream length: past the end of the entropy
+// data, or at a marker inside it, the bit reader supplies zero bits and
+// counts them, and a scan that needs any of them is rejected.
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "imaging/still.h"
+#include "kernels.h"
+
+namespace z9 {
+namespace {
+
+constexpr uint8_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                 12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// Look-ahead width of the Huffman tables. Codes up to this length are found
+// by one table lookup, longer ones by the per-length maximum codes.
+constexpr int kLookBits = 9;
+
+struct Huffman {
+  bool defined = false;
+  uint16_t fast[1 << kLookBits];   // (length << 8) | symbol; 0: longer code
+  int16_t fastAc[1 << kLookBits];  // (value << 8) | (run << 4) | bits; 0: none
+  int32_t maxcode[18];             // largest code of each length, -1: none
+  int32_t valoffset[18];           // symbol index = code + valoffset[length]
+  uint8_t values[256];
+};
+
+inline int32_t Extend(uint32_t v, int s) {
+  // A value whose top bit is 0 is negative: v - 2^s + 1.
+  return (v < (1u << (s - 1))) ? static_cast<int32_t>(v) - (1 << s) + 1 : static_cast<int32_t>(v);
+}
+
+// Builds the decoding tables of one DHT table; false if its codes overflow
+// their lengths.
+bool BuildHuffman(Huffman& h, const uint8_t* counts, const uint8_t* values, int total, bool ac) {
+  std::memcpy(h.values, values, total);
+  std::memset(h.fast, 0, sizeof h.fast);
+  std::memset(h.fastAc, 0, sizeof h.fastAc);
+  uint32_t code = 0;
+  int k = 0;
+  for (int len = 1; len <= 16; ++len) {
+    h.valoffset[len] = k - static_cast<int32_t>(code);
+    for (int i = 0; i < counts[len - 1]; ++i, ++k, ++code) {
+      if (code >= (1u << len)) return false;  // a code longer than its length
+      if (len <= kLookBits) {
+        const int shift = kLookBits - len;
+        for (uint32_t s = 0; s < (1u << shift); ++s)
+          h.fast[(code << shift) | s] = static_cast<uint16_t>(len << 8 | values[k]);
+      }
+    }
+    h.maxcode[len] = counts[len - 1] ? static_cast<int32_t>(code) - 1 : -1;
+    code <<= 1;
+  }
+  h.maxcode[17] = 0x7FFFFFFF;
+  if (ac) {
+    for (uint32_t i = 0; i < (1u << kLookBits); ++i) {
+      const int len = h.fast[i] >> 8;
+      if (!len) continue;
+      const int rs = h.fast[i] & 0xFF, run = rs >> 4, s = rs & 15;
+      if (s == 0 || len + s > kLookBits) continue;
+      const uint32_t bits = (i >> (kLookBits - len - s)) & ((1u << s) - 1);
+      const int32_t v = Extend(bits, s);
+      if (v < -128 || v > 127) continue;
+      h.fastAc[i] = static_cast<int16_t>(v * 256 + (run << 4) + len + s);
+    }
+  }
+  h.defined = true;
+  return true;
+}
+
+inline uint64_t LoadBe64(const uint8_t* p) {
+  uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v = v << 8 | p[i];
+  return v;
+}
+
+struct BitReader {
+  const uint8_t* p;
+  const uint8_t* end;
+  uint64_t acc = 0;  // next bits, most significant first
+  int bits = 0;      // valid bits in acc
+  int pad = 0;       // of those, zero bits supplied past the data
+  bool atMarker = false;
+
+  void Fill() {
+    while (bits <= 56) {
+      if (!atMarker && end - p >= 8) {
+        const uint64_t w = LoadBe64(p);
+        const uint64_t nw = ~w;
+        if (!((nw - 0x0101010101010101ull) & w & 0x8080808080808080ull)) {
+          // No 0xFF among the next 8 bytes. The bits that spill past the
+          // whole bytes taken belong to the next byte and are OR-ed in again
+          // with the same value when it is read.
+          const int n = (64 - bits) >> 3;
+          acc |= w >> bits;
+          p += n;
+          bits += 8 * n;
+          return;
+        }
+      }
+      uint32_t b = 0;
+      if (atMarker || p >= end) {
+        pad += 8;
+      } else if (*p != 0xFF) {
+        b = *p++;
+      } else if (end - p >= 2 && p[1] == 0x00) {
+        b = 0xFF;
+        p += 2;
+      } else {
+        atMarker = true;  // a marker (or the stream's last byte): data ends
+        pad += 8;
+      }
+      acc |= static_cast<uint64_t>(b) << (56 - bits);
+      bits += 8;
+    }
+  }
+  void Need() {
+    if (bits < 32) Fill();
+  }
+  void Skip(int n) {
+    acc <<= n;
+    bits -= n;
+  }
+  uint32_t Get(int n) {
+    const uint32_t v = static_cast<uint32_t>(acc >> (64 - n));
+    Skip(n);
+    return v;
+  }
+  bool Overrun() const { return bits < pad; }
+};
+
+// -1 when no code of up to 16 bits matches.
+inline int DecodeSymbol(BitReader& br, const Huffman& h) {
+  const uint32_t look = static_cast<uint32_t>(br.acc >> (64 - kLookBits));
+  const uint32_t e = h.fast[look];
+  if (e) {
+    br.Skip(e >> 8);
+    return e & 0xFF;
+  }
+  const uint32_t code16 = static_cast<uint32_t>(br.acc >> 48);
+  for (int len = kLookBits + 1; len <= 16; ++len) {
+    const int32_t c = static_cast<int32_t>(code16 >> (16 - len));
+    if (c <= h.maxcode[len]) {
+      br.Skip(len);
+      return h.values[(c + h.valoffset[len]) & 0xFF];
+    }
+  }
+  return -1;
+}
+
+struct Component {
+  int id = 0, h = 1, v = 1, tq = 0;
+  int td = 0, ta = 0;
+  bool inScan = false;
+};
+
+// Growable list of 32-bit words: per block a count, then (value << 16 | position).
+class CoefStore {
+ public:
+  bool Reserve(size_t extra) {
+    if (size_ + extra <= cap_) return true;
+    size_t cap = cap_ ? cap_ : 4096;
+    while (cap < size_ + extra) cap *= 2;
+    std::unique_ptr<uint32_t[]> n(new (std::nothrow) uint32_t[cap]);
+    if (!n) return false;
+    if (size_) std::memcpy(n.get(), data_.get(), size_ * sizeof(uint32_t));
+    data_ = std::move(n);
+    cap_ = cap;
+    return true;
+  }
+  uint32_t* At(size_t i) { return data_.get() + i; }
+  size_t size_ = 0;
+
+ private:
+  std::unique_ptr<uint32_t[]> data_;
+  size_t cap_ = 0;
+};
+
+class Decoder {
+ public:
+  bool Run(uint8_t* picture, uint32_t width, uint32_t height, const uint8_t* s, size_t n);
+
+ private:
+  bool ParseHeaders(const uint8_t* s, size_t n, size_t* scanStart);
+  bool ParseDqt(const uint8_t* seg, size_t len);
+  bool ParseSof(const uint8_t* seg, size_t len);
+  bool ParseDht(const uint8_t* seg, size_t len);
+  bool ParseSos(const uint8_t* seg, size_t len);
+  bool DecodeScan(const uint8_t* data, const uint8_t* end);
+  bool DecodeBlock(BitReader& br, Component& c, int32_t& pred, uint32_t* out);
+  bool Reconstruct(uint8_t* picture, uint32_t width);
+
+  uint16_t quant_[4][64];
+  bool quantDefined_[4] = {};
+  Huffman dc_[4], ac_[4];
+  Component comp_[3];
+  int ncomp_ = 0;
+  bool haveFrame_ = false;
+  uint32_t frameW_ = 0, frameH_ = 0;
+  uint32_t restart_ = 0;
+
+  // Geometry.
+  int hmax_ = 1, vmax_ = 1, mcuW_ = 8, mcuH_ = 8;
+  uint32_t mcusX_ = 0, mcusY_ = 0;    // whole frame
+  uint32_t keepX_ = 0, keepY_ = 0;    // MCUs that reach into the picture
+  uint32_t cropW_ = 0, cropH_ = 0;
+  int blocksPerMcu_ = 0;
+  int compFirst_[3] = {};             // first block of each component in an MCU
+
+  CoefStore store_;
+  std::vector<uint32_t> blockStart_;  // per kept block: offset in store_
+};
+
+bool Decoder::ParseDqt(const uint8_t* seg, size_t len) {
+  size_t i = 0;
+  while (i < len) {
+    const int pq = seg[i] >> 4, tq = seg[i] & 15;
+    if (tq > 3) return false;
+    const size_t size = pq ? 128 : 64;
+    if (len - i - 1 < size) return false;
+    const uint8_t* e = seg + i + 1;
+    for (int k = 0; k < 64; ++k)
+      quant_[tq][k] = pq ? static_cast<uint16_t>(e[2 * k] << 8 | e[2 * k + 1]) : e[k];
+    quantDefined_[tq] = true;
+    i += 1 + size;
+  }
+  return true;
+}
+
+bool Decoder::ParseSof(const uint8_t* seg, size_t len) {
+  if (haveFrame_ || len < 6 || seg[0] != 8) return false;
+  frameH_ = static_cast<uint32_t>(seg[1] << 8 | seg[2]);
+  frameW_ = static_cast<uint32_t>(seg[3] << 8 | seg[4]);
+  ncomp_ = seg[5];
+  if ((ncomp_ != 1 && ncomp_ != 3) || len != 6 + 3 * static_cast<size_t>(ncomp_)) return false;
+  if (frameW_ == 0 || frameH_ == 0) return false;  // no DNL support
+  for (int c = 0; c < ncomp_; ++c) {
+    const uint8_t* p = seg + 6 + 3 * c;
+    comp_[c].id = p[0];
+    comp_[c].h = p[1] >> 4;
+    comp_[c].v = p[1] & 15;
+    comp_[c].tq = p[2];
+    if (comp_[c].h < 1 || comp_[c].h > 2 || comp_[c].v < 1 || comp_[c].v > 2) return false;
+    if (comp_[c].tq > 3) return false;
+    if (c > 0 && comp_[c].id != comp_[c - 1].id + 1) return false;
+  }
+  if (ncomp_ == 1) {
+    // A single component is one block per MCU, whatever its factors.
+    comp_[0].h = comp_[0].v = 1;
+  } else {
+    // Chroma 1 x 1; luma 1 x 1 (4:4:4), 2 x 1 (4:2:2) or 2 x 2 (4:2:0).
+    if (comp_[1].h != 1 || comp_[1].v != 1 || comp_[2].h != 1 || comp_[2].v != 1) return false;
+    if (comp_[0].h == 1 && comp_[0].v == 2) return false;
+  }
+  hmax_ = comp_[0].h;
+  vmax_ = comp_[0].v;
+  mcuW_ = 8 * hmax_;
+  mcuH_ = 8 * vmax_;
+  mcusX_ = (frameW_ + mcuW_ - 1) / mcuW_;
+  mcusY_ = (frameH_ + mcuH_ - 1) / mcuH_;
+  blocksPerMcu_ = 0;
+  for (int c = 0; c < ncomp_; ++c) {
+    compFirst_[c] = blocksPerMcu_;
+    blocksPerMcu_ += comp_[c].h * comp_[c].v;
+  }
+  haveFrame_ = true;
+  return true;
+}
+
+bool Decoder::ParseDht(const uint8_t* seg, size_t len) {
+  size_t i = 0;
+  while (i < len) {
+    if (len - i < 17) return false;
+    const int tc = seg[i] >> 4, th = seg[i] & 15;
+    if (tc > 1 || th > 3) return false;
+    const uint8_t* counts = seg + i + 1;
+    int total = 0;
+    for (int k = 0; k < 16; ++k) total += counts[k];
+    if (total > 256 || len - i - 17 < static_cast<size_t>(total)) return false;
+    Huffman& h = tc ? ac_[th] : dc_[th];
+    if (!BuildHuffman(h, counts, seg + i + 17, total, tc == 1)) return false;
+    i += 17 + total;
+  }
+  return true;
+}
+
+bool Decoder::ParseSos(const uint8_t* seg, size_t len) {
+  if (!haveFrame_ || len < 1) return false;
+  const int ns = seg[0];
+  if (ns != ncomp_ || len != 1 + 2 * static_cast<size_t>(ns) + 3) return false;
+  for (int i = 0; i < ns; ++i) {
+    const int id = seg[1 + 2 * i], td = seg[2 + 2 * i] >> 4, ta = seg[2 + 2 * i] & 15;
+    if (td > 3 || ta > 3) return false;
+    Component* c = nullptr;
+    for (int k = 0; k < ncomp_; ++k)
+      if (comp_[k].id == id && !comp_[k].inScan) c = &comp_[k];
+    if (!c) return false;
+    c->inScan = true;
+    c->td = td;
+    c->ta = ta;
+    if (!dc_[td].defined || !ac_[ta].defined || !quantDefined_[c->tq]) return false;
+  }
+  return true;
+}
+
+bool Decoder::ParseHeaders(const uint8_t* s, size_t n, size_t* scanStart) {
+  if (n < 2 || s[0] != 0xFF || s[1] != 0xD8) return false;
+  size_t pos = 2;
+  for (;;) {
+    if (pos >= n || s[pos] != 0xFF) return false;
+    while (pos < n && s[pos] == 0xFF) ++pos;
+    if (pos >= n) return false;
+    const uint8_t code = s[pos++];
+    if (n - pos < 2) return false;
+    const size_t len = static_cast<size_t>(s[pos] << 8 | s[pos + 1]);
+    if (len < 2 || len > n - pos) return false;
+    const uint8_t* seg = s + pos + 2;
+    const size_t segLen = len - 2;
+    switch (code) {
+      case 0xE0:
+        break;
+      case 0xDB:
+        if (!ParseDqt(seg, segLen)) return false;
+        break;
+      case 0xC0:
+        if (!ParseSof(seg, segLen)) return false;
+        break;
+      case 0xC4:
+        if (!ParseDht(seg, segLen)) return false;
+        break;
+      case 0xDD:
+        if (segLen != 2) return false;
+        restart_ = static_cast<uint32_t>(seg[0] << 8 | seg[1]);
+        break;
+      case 0xDA:
+        if (!ParseSos(seg, segLen)) return false;
+        *scanStart = pos + len;
+        return true;
+      default:
+        return false;
+    }
+    pos += len;
+  }
+}
+
+bool Decoder::DecodeBlock(BitReader& br, Component& c, int32_t& pred, uint32_t* out) {
+  const Huffman& dc = dc_[c.td];
+  const Huffman& ac = ac_[c.ta];
+  const uint16_t* q = quant_[c.tq];
+  br.Need();
+  const int s = DecodeSymbol(br, dc);
+  if (s < 0 || s > 15) return false;
+  int32_t diff = 0;
+  if (s) diff = Extend(br.Get(s), s);
+  pred = static_cast<int32_t>(static_cast<uint32_t>(pred) + static_cast<uint32_t>(diff));
+  uint32_t count = 0;
+  out[++count] = (static_cast<uint32_t>(pred) * q[0]) << 16;  // position 0
+  for (int k = 1; k < 64;) {
+    br.Need();
+    const uint32_t look = static_cast<uint32_t>(br.acc >> (64 - kLookBits));
+    const int32_t f = ac.fastAc[look];
+    int32_t value;
+    if (f) {
+      k += (f >> 4) & 15;
+      br.Skip(f & 15);
+      value = f >> 8;
+    } else {
+      const int rs = DecodeSymbol(br, ac);
+      if (rs < 0) return false;
+      const int r = rs >> 4, size = rs & 15;
+      if (size == 0) {
+        if (r != 15) break;  // end of block
+        k += 16;
+        continue;
+      }
+      k += r;
+      value = Extend(br.Get(size), size);
+    }
+    if (k > 63) return false;
+    out[++count] = (static_cast<uint32_t>(value) * q[k]) << 16 | kZigzag[k];
+    ++k;
+  }
+  out[0] = count;
+  return true;
+}
+
+bool Decoder::DecodeScan(const uint8_t* data, const uint8_t* end) {
+  BitReader br{data, end};
+  int32_t pred[3] = {};
+  uint32_t scratch[65 * 6];
+  const uint64_t total = static_cast<uint64_t>(mcusX_) * mcusY_;
+  uint64_t sinceRestart = 0;
+  size_t blockIndex = 0;
+  for (uint64_t m = 0; m < total; ++m) {
+    if (restart_ && m && sinceRestart == restart_) {
+      // End of an interval: drop the segment's last bits, pass the RSTn
+      // marker, start the predictors afresh.
+      if (br.Overrun()) return false;
+      const uint8_t* p = br.p;
+      if (end - p < 2 || p[0] != 0xFF) return false;
+      while (p < end && *p == 0xFF) ++p;
+      if (p >= end || *p < 0xD0 || *p > 0xD7) return false;
+      br = BitReader{p + 1, end};
+      pred[0] = pred[1] = pred[2] = 0;
+      sinceRestart = 0;
+    }
+    ++sinceRestart;
+    const uint32_t mx = static_cast<uint32_t>(m % mcusX_), my = static_cast<uint32_t>(m / mcusX_);
+    const bool keep = mx < keepX_ && my < keepY_;
+    if (keep && !store_.Reserve(65 * static_cast<size_t>(blocksPerMcu_))) return false;
+    for (int c = 0; c < ncomp_; ++c) {
+      for (int b = 0; b < comp_[c].h * comp_[c].v; ++b) {
+        uint32_t* out = keep ? store_.At(store_.size_) : scratch;
+        if (!DecodeBlock(br, comp_[c], pred[c], out)) return false;
+        if (keep) {
+          blockStart_[blockIndex++] = static_cast<uint32_t>(store_.size_);
+          store_.size_ += 1 + out[0];
+        }
+      }
+    }
+    if (br.Overrun()) return false;
+  }
+  return true;
+}
+
+bool Decoder::Reconstruct(uint8_t* picture, uint32_t width) {
+  const img::Kernels& k = img::ActiveKernels();
+  const size_t rowBlocks[3] = {keepX_ * comp_[0].h, keepX_ * comp_[1].h, keepX_ * comp_[2].h};
+  const size_t strides[3] = {rowBlocks[0] * 8, rowBlocks[1] * 8, rowBlocks[2] * 8};
+  constexpr size_t kSlack = 64;  // the kernels may read a little past a row
+  std::vector<uint8_t> rows[3];
+  for (int c = 0; c < ncomp_; ++c) rows[c].assign(strides[c] * 8 * comp_[c].v + kSlack, 0);
+  size_t maxBlocks = rowBlocks[0];
+  std::vector<int16_t> dense;
+  dense.resize(maxBlocks * 64 + 32);
+  // 32-byte aligned block array.
+  int16_t* blocks = dense.data();
+  while (reinterpret_cast<uintptr_t>(blocks) % 32) ++blocks;
+
+  for (uint32_t my = 0; my < keepY_; ++my) {
+    for (int c = 0; c < ncomp_; ++c) {
+      const Component& cp = comp_[c];
+      for (int v = 0; v < cp.v; ++v) {
+        const size_t n = rowBlocks[c];
+        std::memset(blocks, 0, n * 64 * sizeof(int16_t));
+        for (uint32_t mx = 0; mx < keepX_; ++mx) {
+          for (int h = 0; h < cp.h; ++h) {
+            const size_t idx = (static_cast<size_t>(my) * keepX_ + mx) * blocksPerMcu_ +
+                               compFirst_[c] + v * cp.h + h;
+            const uint32_t* e = store_.At(blockStart_[idx]);
+            int16_t* blk = blocks + (mx * cp.h + h) * 64;
+            for (uint32_t i = 1; i <= e[0]; ++i)
+              blk[e[i] & 63] = static_cast<int16_t>(e[i] >> 16);
+          }
+        }
+        k.idctBlocks(blocks, n, rows[c].data() + v * 8 * strides[c], static_cast<ptrdiff_t>(strides[c]));
+      }
+    }
+    for (int r = 0; r < mcuH_; ++r) {
+      const uint32_t y = my * mcuH_ + r;
+      if (y >= cropH_) break;
+      uint8_t* out = picture + static_cast<size_t>(y) * width * 3;
+      const uint8_t* yr = rows[0].data() + r * strides[0];
+      if (ncomp_ == 1) {
+        k.grey(yr, out, cropW_);
+        continue;
+      }
+      const int cr = r / vmax_;
+      const uint8_t* cbr = rows[1].data() + cr * strides[1];
+      const uint8_t* crr = rows[2].data() + cr * strides[2];
+      if (hmax_ == 1)
+        k.color444(yr, cbr, crr, out, cropW_);
+      else
+        k.colorH2(yr, cbr, crr, out, cropW_);
+    }
+  }
+  return true;
+}
+
+bool Decoder::Run(uint8_t* picture, uint32_t width, uint32_t height, const uint8_t* s, size_t n) {
+  size_t scanStart = 0;
+  if (!ParseHeaders(s, n, &scanStart)) return false;
+  cropW_ = width < frameW_ ? width : frameW_;
+  cropH_ = height < frameH_ ? height : frameH_;
+  keepX_ = (cropW_ + mcuW_ - 1) / mcuW_;
+  keepY_ = (cropH_ + mcuH_ - 1) / mcuH_;
+  blockStart_.assign(static_cast<size_t>(keepX_) * keepY_ * blocksPerMcu_, 0);
+  if (!DecodeScan(s + scanStart, s + n)) return false;
+  if (cropW_ == 0 || cropH_ == 0) return true;
+  return Reconstruct(picture, width);
+}
+
+}  // namespace
+
+bool DecodeMjpgStill(uint8_t* picture, size_t pictureSize, uint32_t width, uint32_t height,
+                     const uint8_t* stream, size_t streamSize) {
+  if (!stream) return false;
+  if (width && height) {
+    const size_t need = PictureSize(width, height);
+    if (!picture || need == 0 || pictureSize < need) return false;
+  }
+  try {
+    std::unique_ptr<Decoder> d(new (std::nothrow) Decoder);
+    return d && d->Run(picture, width, height, stream, streamSize);
+  } catch (...) {
+    return false;  // out of memory
+  }
+}
+
+}  // namespace z9
