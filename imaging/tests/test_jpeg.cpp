@@ -302,7 +302,9 @@ TEST(MjpgStill, FrameAndPictureOfDifferentSizes) {
   EXPECT_TRUE(large.GuardsIntact());
   for (int y = 0; y < 60; ++y) {
     const uint8_t* row = large.data() + y * 300;
-    if (y < 48) ASSERT_EQ(0, std::memcmp(row, full.data() + y * 192, 192)) << y;
+    if (y < 48) {
+      ASSERT_EQ(0, std::memcmp(row, full.data() + y * 192, 192)) << y;
+    }
     for (int x = (y < 48 ? 192 : 0); x < 300; ++x) ASSERT_EQ(row[x], 0x44) << y << " " << x;
   }
   // A picture buffer too small for its own size.
@@ -486,8 +488,9 @@ TEST(MjpgStill, CorruptedScanBytes) {
       s[at] = noise[(4 * i + k + 1) % noise.size()];
     }
     Guarded pic(PictureSize(64, 48), 0x5A);
-    if (!DecodeMjpgStill(pic.data(), pic.size(), 64, 48, s.data(), s.size()))
+    if (!DecodeMjpgStill(pic.data(), pic.size(), 64, 48, s.data(), s.size())) {
       ASSERT_TRUE(pic.AllEqual(0x5A));
+    }
     ASSERT_TRUE(pic.GuardsIntact());
   }
 }

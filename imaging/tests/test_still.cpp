@@ -36,7 +36,9 @@ TEST(Dib, SizesAndHeader) {
   EXPECT_EQ(PictureDibSize(1024, 768), 2359336u);
   EXPECT_EQ(PictureDibSize(1280, 960), 3686440u);
   EXPECT_EQ(PictureSize(0, 480), 0u);
-  if (sizeof(size_t) == 4) EXPECT_EQ(PictureDibSize(65535, 65535), 0u);  // does not fit
+  if (sizeof(size_t) == 4) {
+    EXPECT_EQ(PictureDibSize(65535, 65535), 0u);  // does not fit
+  }
 
   uint8_t h[40];
   std::memset(h, 0xEE, sizeof h);

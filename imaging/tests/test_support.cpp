@@ -99,7 +99,8 @@ const char* LevelName(img::SimdLevel level) {
 
 std::vector<uint8_t> MakeStill(uint8_t format, uint32_t width, uint32_t height,
                                const std::vector<uint8_t>& payload) {
-  std::vector<uint8_t> s(kStillHeaderSize, 0);
+  std::vector<uint8_t> s(kStillHeaderSize + payload.size(), 0);
+  if (!payload.empty()) std::memcpy(s.data() + kStillHeaderSize, payload.data(), payload.size());
   s[16] = 34;
   s[20] = 1;
   s[25] = format;
@@ -107,7 +108,6 @@ std::vector<uint8_t> MakeStill(uint8_t format, uint32_t width, uint32_t height,
     s[28 + i] = static_cast<uint8_t>(height >> (8 * i));
     s[32 + i] = static_cast<uint8_t>(width >> (8 * i));
   }
-  s.insert(s.end(), payload.begin(), payload.end());
   return s;
 }
 
