@@ -7,6 +7,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include "page_mask.h"
 #include "page_strings.h"
 
 namespace z9 {
@@ -48,8 +49,10 @@ class PageBase : public IPropertyPage {
   const CLSID& Clsid() const { return clsid_; }
 
   // Dialog message handlers. The base dialog procedure routes WM_INITDIALOG,
-  // WM_COMMAND, WM_HSCROLL, WM_VSCROLL, WM_NOTIFY, WM_TIMER, WM_LBUTTONDOWN/UP,
-  // WM_MOUSEMOVE and WM_DESTROY here (other messages: HandleOther).
+  // WM_COMMAND, WM_HSCROLL, WM_VSCROLL, WM_NOTIFY and WM_DESTROY to their
+  // handlers; every other message (WM_TIMER, the mouse messages, ...) goes to
+  // HandleOther. Dialog() is valid from OnInitDialog on; OnDestroy runs while
+  // the controls still exist.
   // Return TRUE when handled (for WM_INITDIALOG: the dialog-procedure result).
   virtual BOOL OnInitDialog() { return TRUE; }
   virtual BOOL OnCommand(WORD id, WORD code, HWND control) { return FALSE; }
@@ -71,12 +74,25 @@ class PageBase : public IPropertyPage {
   void SetOuter(IUnknown* outer) { outer_ = outer; }
   IUnknown* InnerUnknown();
 
+  // The page's own reference count and interfaces, whatever the outer object.
+  HRESULT InternalQueryInterface(REFIID iid, void** out);
+  ULONG InternalAddRef();
+  ULONG InternalRelease();
+
  private:
+  // The non-delegating unknown handed to an aggregating outer object.
+  struct Inner final : IUnknown {
+    PageBase* page = nullptr;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+  };
+
   CLSID clsid_;
   UINT dialogId_, titleId_, helpFileId_, docStringId_;
   LONG refs_ = 1;
   IUnknown* outer_ = nullptr;
-  void* inner_ = nullptr;  // implementation detail of aggregation
+  Inner inner_;
   IPropertyPageSite* site_ = nullptr;
   IUnknown** objects_ = nullptr;
   ULONG objectCount_ = 0;
@@ -87,5 +103,14 @@ class PageBase : public IPropertyPage {
 
 // The library's instance handle (set at load).
 HINSTANCE ModuleInstance();
+// Set by the library's start (tests that link the pages into a program set
+// their own module). Until set: the module that holds this code.
+void SetModuleInstance(HINSTANCE instance);
+
+// The module lock count: page objects alive, server locks, and references to
+// the class factories beyond the cache's own.
+void LockModule();
+void UnlockModule();
+LONG ModuleLockCount();
 
 }  // namespace z9
