@@ -62,13 +62,15 @@ void DispatchEvent(WPARAM wParam, LPARAM lParam) {
       SendF2();
     }
   } else if (Is(ids.twnActive, wParam)) {
-    LogLine("MONITOR_TWAIN_ACTIVE");
+    // The target changes before the log line: LogLine handles the messages
+    // waiting behind this one, and a newer registration among them must win.
     m.target.window = reinterpret_cast<HWND>(lParam);
     m.target.command = kCaptureCommandId;
     m.target.active = true;
+    LogLine("MONITOR_TWAIN_ACTIVE");
   } else if (Is(ids.twnInactive, wParam)) {
-    LogLine("MONITOR_TWAIN_INACTIVE");
     m.target = CaptureTarget{};
+    LogLine("MONITOR_TWAIN_INACTIVE");
   }
 }
 
