@@ -1,0 +1,760 @@
+// The "Video Proc Amp" page, created from the built Z9100Dex.dll and hosted
+// by a test page site in a parent window of the test's own, talking to the
+// bench camera through the proxy filter object: initialisation, every user
+// action, Default, Apply, the take-back on close, and objects or cameras that
+// answer badly or not at all.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench_client.h"
+#include "ks_interfaces.h"
+#include "ks_requests.h"
+#include "page_clsids.h"
+#include "test_access_filter.h"
+#include "win_handles.h"
+#include "wintest.h"
+
+using proptest::FakeFilter;
+using proptest::QueryMode;
+using proptest::Request;
+
+namespace {
+
+constexpr CLSID kClsidProxy = {0x17CCA71B, 0xECD7, 0x11D0, {0xB9, 0x08, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+constexpr char kSettingsKey[] = "Software\\RidEva\\Z9100";
+constexpr char kParentClass[] = "Z9PageTestParent";
+
+// Every control the page may enable (all but the group boxes and Default).
+constexpr int kRowControls[] = {245, 246, 247, 249, 250, 251, 253, 254, 255, 257, 258, 259, 261, 262, 263,
+                                265, 266, 267, 316, 313, 314, 411, 412, 415, 414, 269, 270, 271, 272, 403,
+                                400, 401, 402, 407, 408, 409, 276, 273, 280, 277, 399, 410};
+
+// Records what the page tells its site.
+class TestSite final : public IPropertyPageSite {
+ public:
+  std::vector<DWORD> statuses;
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IPropertyPageSite)) return E_NOINTERFACE;
+    *out = static_cast<IPropertyPageSite*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(InterlockedDecrement(&refs_)); }
+  STDMETHODIMP OnStatusChange(DWORD flags) override {
+    statuses.push_back(flags);
+    return S_OK;
+  }
+  STDMETHODIMP GetLocaleID(LCID* lcid) override {
+    if (!lcid) return E_POINTER;
+    *lcid = LOCALE_USER_DEFAULT;
+    return S_OK;
+  }
+  STDMETHODIMP GetPageContainer(IUnknown** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
+
+ private:
+  LONG refs_ = 1;
+};
+
+// A SET as the camera received it.
+struct Sent {
+  uint32_t kind, id;
+  int32_t value, flags;
+};
+
+// Settings values that would change the page's texts or tabs: kept aside
+// while the suite runs.
+struct SavedValue {
+  const char* name;
+  bool isText;
+  bool present = false;
+  std::string text;
+  DWORD number = 0;
+};
+
+class VideoProcAmpPage : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    module_ = LoadLibraryA((wintest::ExeDir() + "\\Z9100Dex.dll").c_str());
+    ASSERT_NE(nullptr, module_) << "Z9100Dex.dll not found next to the test";
+    auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module_, "DllRegisterServer"));
+    ASSERT_NE(nullptr, reg);
+    registeredHere_ = !wintest::RegKeyExists(HKEY_CLASSES_ROOT, ClsidKey());
+    ASSERT_EQ(S_OK, reg());
+    for (SavedValue& v : saved_) {
+      if (v.isText)
+        v.present = wintest::RegGetString(HKEY_LOCAL_MACHINE, kSettingsKey, v.name, &v.text);
+      else
+        v.present = wintest::RegGetDword(HKEY_LOCAL_MACHINE, kSettingsKey, v.name, &v.number);
+      if (v.present) wintest::RegDeleteValueAt(HKEY_LOCAL_MACHINE, kSettingsKey, v.name);
+    }
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kParentClass;
+    RegisterClassA(&wc);
+  }
+
+  static void TearDownTestSuite() {
+    for (SavedValue& v : saved_) {
+      if (!v.present) continue;
+      if (v.isText)
+        wintest::RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, v.name, v.text);
+      else
+        wintest::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, v.name, v.number);
+    }
+    if (module_ && registeredHere_) {
+      auto unreg = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module_, "DllUnregisterServer"));
+      if (unreg) unreg();
+    }
+    CoFreeUnusedLibraries();
+    if (module_) FreeLibrary(module_);
+    module_ = nullptr;
+    CoUninitialize();
+  }
+
+  static std::string ClsidKey() { return "CLSID\\{7EBBB1AF-C455-4F97-B5E7-9D4E5B983001}"; }
+
+  void SetUp() override {
+    ASSERT_TRUE(bench.Open(15000)) << "bench control device missing, error " << bench.LastError();
+    ASSERT_TRUE(bench.Reset());
+    ASSERT_EQ(S_OK, CoCreateInstance(kClsidProxy, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, filter.put_void()));
+  }
+
+  void TearDown() override {
+    Close();
+    filter.reset();
+    if (bench.IsOpen()) bench.Reset();
+  }
+
+  // Creates the page, hands it `object` (the proxy filter by default; none
+  // when `objects` is 0) and activates it in a parent window of our own.
+  void Open(IUnknown* object = nullptr, ULONG objects = 1) {
+    ASSERT_EQ(S_OK, CoCreateInstance(z9::CLSID_DefaultPage1, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                                     page.put_void()));
+    ASSERT_EQ(S_OK, page->SetPageSite(&site));
+    IUnknown* array[1] = {object ? object : filter.get()};
+    ASSERT_EQ(S_OK, page->SetObjects(objects, objects ? array : nullptr));
+    parent = CreateWindowExA(0, kParentClass, "page test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 660, 600, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, parent);
+    const RECT rect = {0, 0, 620, 540};
+    ASSERT_EQ(S_OK, page->Activate(parent, &rect, FALSE));
+    ASSERT_EQ(S_OK, page->Show(SW_SHOW));
+    dialog = GetWindow(parent, GW_CHILD);
+    ASSERT_NE(nullptr, dialog);
+  }
+
+  // Closes the frame: the dialog goes (take-back), then the page.
+  void Close() {
+    if (page) {
+      page->Deactivate();
+      page->SetObjects(0, nullptr);
+      page->SetPageSite(nullptr);
+      page.reset();
+    }
+    if (parent) DestroyWindow(parent);
+    parent = nullptr;
+    dialog = nullptr;
+  }
+
+  HWND Item(int id) const { return GetDlgItem(dialog, id); }
+  bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+  bool Checked(int id) const { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+  std::string Text(int id) const { return wintest::WindowText(Item(id)); }
+  int SliderPos(int id) const { return static_cast<int>(SendMessageA(Item(id), TBM_GETPOS, 0, 0)); }
+  int SliderMin(int id) const { return static_cast<int>(SendMessageA(Item(id), TBM_GETRANGEMIN, 0, 0)); }
+  int SliderMax(int id) const { return static_cast<int>(SendMessageA(Item(id), TBM_GETRANGEMAX, 0, 0)); }
+  void Click(int id) { SendMessageA(Item(id), BM_CLICK, 0, 0); }
+  void Scroll(int slider, int code, int thumb = 0) {
+    SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(code, static_cast<WORD>(thumb)),
+                 reinterpret_cast<LPARAM>(Item(slider)));
+  }
+  std::vector<std::string> ListEntries(int id) const {
+    std::vector<std::string> out;
+    const int n = static_cast<int>(SendMessageA(Item(id), CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char text[64] = {};
+      if (SendMessageA(Item(id), CB_GETLBTEXTLEN, i, 0) < static_cast<LRESULT>(sizeof text))
+        SendMessageA(Item(id), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+      out.push_back(text);
+    }
+    return out;
+  }
+  int ListSelection(int id) const { return static_cast<int>(SendMessageA(Item(id), CB_GETCURSEL, 0, 0)); }
+
+  // The bench camera.
+  Z9B_CONTROL Camera(uint32_t group, uint32_t id) {
+    Z9B_CONTROL c{};
+    EXPECT_TRUE(bench.GetControl(group, id, &c));
+    return c;
+  }
+  void SetCamera(uint32_t group, uint32_t id, int32_t value, int32_t flags = 2) {
+    Z9B_CONTROL c = Camera(group, id);
+    c.value = value;
+    c.flags = flags;
+    ASSERT_TRUE(bench.SetControl(c));
+  }
+  uint32_t Mark() {
+    Z9B_INFO info{};
+    EXPECT_TRUE(bench.GetInfo(&info));
+    return info.nextSequence;
+  }
+  std::vector<Z9B_LOG_ENTRY> Since(uint32_t mark) {
+    std::vector<Z9B_LOG_ENTRY> all;
+    EXPECT_TRUE(bench.ReadLog(&all, mark));
+    return all;
+  }
+  // The SETs since `mark`.
+  std::vector<Sent> SetsSince(uint32_t mark) {
+    std::vector<Sent> out;
+    for (const Z9B_LOG_ENTRY& e : Since(mark)) {
+      if (e.flags != z9::kKsPropertyTypeSet) continue;
+      if (e.kind == Z9B_KIND_EXT_CONTROL) {
+        // The proxy's header, then the page's 56-byte buffer: its record at 48.
+        const z9::ControlInfo c = z9::GetControlInfo(e.in + 48);
+        out.push_back({e.kind, e.id, c.Value, c.Flags});
+      } else {
+        out.push_back({e.kind, e.id, z9::GetI32(e.in + 24), z9::GetI32(e.in + 28)});
+      }
+    }
+    return out;
+  }
+
+  void ExpectAllRowsDisabled() {
+    for (int id : kRowControls) EXPECT_FALSE(Enabled(id)) << "control " << id;
+    EXPECT_TRUE(Enabled(278)) << "Default stays usable";
+  }
+
+  z9bench::Bench bench;
+  z9::ComPtr<IUnknown> filter;
+  z9::ComPtr<IPropertyPage> page;
+  TestSite site;
+  HWND parent = nullptr;
+  HWND dialog = nullptr;
+
+  static HMODULE module_;
+  static bool registeredHere_;
+  static SavedValue saved_[2];
+};
+
+HMODULE VideoProcAmpPage::module_ = nullptr;
+bool VideoProcAmpPage::registeredHere_ = false;
+SavedValue VideoProcAmpPage::saved_[2] = {{"LangFilePath", true, false, {}, 0}, {"PropertyPage", false, false, {}, 0}};
+
+bool IsSet(const std::vector<Sent>& sets, uint32_t kind, uint32_t id, int32_t value,
+           int32_t flags) {
+  for (const auto& s : sets)
+    if (s.kind == kind && s.id == id && s.value == value && s.flags == flags) return true;
+  return false;
+}
+
+// ---- initialisation -------------------------------------------------------------------
+
+TEST_F(VideoProcAmpPage, InitialisationReadsEveryControlInOrderAndSendsNothing) {
+  const uint32_t mark = Mark();
+  Open();
+  const std::vector<Z9B_LOG_ENTRY> log = Since(mark);
+
+  struct Read {
+    uint32_t kind, id;
+  };
+  std::vector<Read> ranges;
+  for (uint32_t id : {0u, 1u, 2u, 3u, 4u, 5u, 7u, 8u, 6u, 9u}) ranges.push_back({Z9B_KIND_PROCAMP, id});
+  ranges.push_back({Z9B_KIND_CAMCONTROL, 4});
+  ranges.push_back({Z9B_KIND_CAMCONTROL, 19});
+  ranges.push_back({Z9B_KIND_PROCAMP, 13});
+  const uint32_t rangeFlags[] = {0x1, 0x200, 0x200, 0x200, 0x10000, 0x10000, 0x10000};
+  const uint32_t rangeOut[] = {44, 4, 40, 72, 4, 40, 60};
+
+  ASSERT_EQ(ranges.size() * 7 + 4, log.size());
+  size_t n = 0;
+  for (const Read& r : ranges) {
+    for (size_t k = 0; k < 7; ++k, ++n) {
+      SCOPED_TRACE(testing::Message() << "request " << n << " kind " << r.kind << " id " << r.id);
+      EXPECT_EQ(r.kind, log[n].kind);
+      EXPECT_EQ(r.id, log[n].id);
+      EXPECT_EQ(rangeFlags[k], log[n].flags);
+      EXPECT_EQ(rangeOut[k], log[n].outLength);
+    }
+  }
+  const Read tail[] = {{Z9B_KIND_EXT_CONTROL, 2}, {Z9B_KIND_EXT_CONTROL, 3}, {Z9B_KIND_STREAM_INFO, 56},
+                       {Z9B_KIND_EXT_CONTROL, 15}};
+  for (const Read& r : tail) {
+    SCOPED_TRACE(n);
+    EXPECT_EQ(r.kind, log[n].kind);
+    EXPECT_EQ(r.id, log[n].id);
+    EXPECT_EQ(z9::kKsPropertyTypeGet, log[n].flags);
+    ++n;
+  }
+  EXPECT_TRUE(site.statuses.empty()) << "reading marks nothing dirty";
+  EXPECT_EQ(S_FALSE, page->IsPageDirty());
+}
+
+TEST_F(VideoProcAmpPage, InitialisationShowsTheCameraState) {
+  SetCamera(Z9B_GROUP_PROCAMP, 0, 10);  // brightness
+  Open();
+
+  // A picture row: label, slider with the camera's range, value box.
+  EXPECT_TRUE(Enabled(245));
+  EXPECT_TRUE(Enabled(246));
+  EXPECT_EQ(-64, SliderMin(246));
+  EXPECT_EQ(64, SliderMax(246));
+  EXPECT_EQ(10, SliderPos(246));
+  EXPECT_TRUE(Enabled(247));
+  EXPECT_EQ("10", Text(247));
+  EXPECT_EQ(72, SliderMin(266));  // gamma
+  EXPECT_EQ(500, SliderMax(266));
+  EXPECT_EQ("100", Text(267));
+  EXPECT_TRUE(Enabled(313));  // gain
+  EXPECT_EQ(100, SliderMax(313));
+
+  // White balance and exposure in automatic mode: slider locked, box checked.
+  EXPECT_TRUE(Enabled(269));
+  EXPECT_FALSE(Enabled(270));
+  EXPECT_EQ(4600, SliderPos(270));
+  EXPECT_EQ("4600", Text(271));
+  EXPECT_TRUE(Enabled(272));
+  EXPECT_TRUE(Checked(272));
+  EXPECT_FALSE(Enabled(400));
+  EXPECT_EQ(-11, SliderMin(400));
+  EXPECT_EQ("-6", Text(401));
+  EXPECT_TRUE(Enabled(402));
+  EXPECT_TRUE(Checked(402));
+
+  // Switches and radios.
+  EXPECT_TRUE(Enabled(276));
+  EXPECT_FALSE(Checked(276));
+  EXPECT_TRUE(Checked(407));  // 50 Hz
+  EXPECT_FALSE(Checked(408));
+  EXPECT_FALSE(Checked(409));
+  EXPECT_TRUE(Enabled(399));
+  EXPECT_FALSE(Checked(399));
+  EXPECT_TRUE(Enabled(411));
+  EXPECT_FALSE(Checked(411));
+  EXPECT_FALSE(Checked(412));
+  EXPECT_TRUE(Enabled(280));
+  EXPECT_TRUE(Checked(280));  // colour on
+  EXPECT_TRUE(Enabled(414));
+  EXPECT_EQ(7u, ListEntries(414).size());  // a 640 x 480 stream
+  EXPECT_EQ(0, ListSelection(414));
+
+  // Texts from the page string table (English defaults here).
+  const struct {
+    int id;
+    const char* text;
+  } texts[] = {{245, "Brightness"},  {316, "Gain"},          {269, "White Balance"}, {403, "Exposure"},
+               {273, "Backlight Comp"}, {277, "ColorEnable"}, {410, "Low Light Compensation"},
+               {409, "Outdoor"},     {407, "50 Hz"},         {408, "60 Hz"},         {411, "Horizontal"},
+               {412, "Vertical"},    {397, "Image Control"}, {404, "Auto Control"},  {405, "Banding"},
+               {406, "Extra Control"}, {415, "SnapShot Size"}, {278, "Default"}};
+  for (const auto& t : texts) EXPECT_EQ(t.text, Text(t.id)) << "control " << t.id;
+}
+
+TEST_F(VideoProcAmpPage, ControlsTheCameraCannotUseStayDisabled) {
+  // Brightness can be read but not written; white balance has no auto mode
+  // although it reports automatic; low light has neither mode.
+  Z9B_CONTROL c = Camera(Z9B_GROUP_PROCAMP, 0);
+  c.access = 1;
+  ASSERT_TRUE(bench.SetControl(c));
+  c = Camera(Z9B_GROUP_PROCAMP, 7);
+  c.capabilities = 2;
+  c.flags = 1;
+  ASSERT_TRUE(bench.SetControl(c));
+  c = Camera(Z9B_GROUP_CAMCONTROL, 19);
+  c.capabilities = 0;
+  ASSERT_TRUE(bench.SetControl(c));
+  Open();
+  for (int id : {245, 246, 247}) EXPECT_FALSE(Enabled(id)) << id;
+  EXPECT_TRUE(Enabled(269));
+  EXPECT_FALSE(Enabled(272));
+  EXPECT_TRUE(Checked(272));
+  EXPECT_FALSE(Enabled(270));
+  EXPECT_TRUE(Enabled(410));
+  EXPECT_FALSE(Enabled(399));
+}
+
+// ---- user actions -----------------------------------------------------------------
+
+TEST_F(VideoProcAmpPage, SliderNotificationsSendTheRuleValue) {
+  SetCamera(Z9B_GROUP_PROCAMP, 0, -64);  // brightness at Minimum
+  Open();
+  struct Step {
+    int code, thumb;
+    int32_t expected;
+  };
+  const Step steps[] = {
+      {SB_LINELEFT, 0, -64},      // stays at Minimum
+      {SB_TOP, 0, 64},            // Maximum
+      {SB_LINERIGHT, 0, 64},      // stays at Maximum
+      {SB_BOTTOM, 0, -64},        // Minimum
+      {SB_THUMBTRACK, 10, 10},    {SB_LINERIGHT, 0, 11}, {SB_LINELEFT, 0, 10},
+      {SB_THUMBPOSITION, -20, -20},  // a negative thumb position
+      {SB_THUMBTRACK, 300, 64},      // clamped
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(testing::Message() << "code " << s.code << " thumb " << s.thumb);
+    const uint32_t mark = Mark();
+    Scroll(246, s.code, s.thumb);
+    const auto sets = SetsSince(mark);
+    ASSERT_EQ(1u, sets.size());
+    EXPECT_EQ(static_cast<uint32_t>(Z9B_KIND_PROCAMP), sets[0].kind);
+    EXPECT_EQ(0u, sets[0].id);
+    EXPECT_EQ(s.expected, sets[0].value);
+    EXPECT_EQ(2, sets[0].flags);
+    EXPECT_EQ(s.expected, SliderPos(246));
+    EXPECT_EQ(std::to_string(s.expected), Text(247));
+    EXPECT_EQ(s.expected, Camera(Z9B_GROUP_PROCAMP, 0).value);
+  }
+
+  // Exposure goes to the camera control set; gain to video proc amp 9.
+  uint32_t mark = Mark();
+  Scroll(400, SB_BOTTOM);
+  EXPECT_TRUE(IsSet(SetsSince(mark), Z9B_KIND_CAMCONTROL, 4, -11, 1));
+  mark = Mark();
+  Scroll(313, SB_THUMBTRACK, 42);
+  EXPECT_TRUE(IsSet(SetsSince(mark), Z9B_KIND_PROCAMP, 9, 42, 2));
+  EXPECT_EQ("42", Text(314));
+
+  // The first change marked the page dirty, once.
+  ASSERT_EQ(1u, site.statuses.size());
+  EXPECT_EQ(static_cast<DWORD>(PROPPAGESTATUS_DIRTY), site.statuses[0]);
+  EXPECT_EQ(S_OK, page->IsPageDirty());
+}
+
+TEST_F(VideoProcAmpPage, AutoBoxesSwitchTheModeAndTheSlider) {
+  Open();
+  uint32_t mark = Mark();
+  Click(272);  // white balance: automatic off
+  EXPECT_FALSE(Checked(272));
+  EXPECT_TRUE(Enabled(270));
+  EXPECT_TRUE(IsSet(SetsSince(mark), Z9B_KIND_PROCAMP, 7, 4600, 2));
+  mark = Mark();
+  Click(272);
+  EXPECT_FALSE(Enabled(270));
+  EXPECT_TRUE(IsSet(SetsSince(mark), Z9B_KIND_PROCAMP, 7, 4600, 1));
+
+  mark = Mark();
+  Click(402);  // exposure
+  EXPECT_TRUE(Enabled(400));
+  EXPECT_TRUE(IsSet(SetsSince(mark), Z9B_KIND_CAMCONTROL, 4, -6, 2));
+  EXPECT_EQ(2, Camera(Z9B_GROUP_CAMCONTROL, 4).flags);
+  EXPECT_EQ(-6, Camera(Z9B_GROUP_CAMCONTROL, 4).value);
+}
+
+TEST_F(VideoProcAmpPage, SwitchesSendTheirEncodings) {
+  Open();
+  Click(276);  // backlight on
+  EXPECT_EQ(1, Camera(Z9B_GROUP_PROCAMP, 8).value);
+  Click(280);  // colour off
+  Z9B_CONTROL color = Camera(Z9B_GROUP_EXT, 15);
+  EXPECT_EQ(0x1000, color.value);
+  EXPECT_EQ(2, color.flags);
+  Click(280);
+  color = Camera(Z9B_GROUP_EXT, 15);
+  EXPECT_EQ(0x1001, color.value);
+  EXPECT_EQ(1, color.flags);
+  Click(399);  // low light on
+  Z9B_CONTROL low = Camera(Z9B_GROUP_CAMCONTROL, 19);
+  EXPECT_EQ(1, low.value);
+  EXPECT_EQ(1, low.flags);
+  Click(399);
+  low = Camera(Z9B_GROUP_CAMCONTROL, 19);
+  EXPECT_EQ(0, low.value);
+  EXPECT_EQ(2, low.flags);
+}
+
+TEST_F(VideoProcAmpPage, BandingRadiosSendOnlyAChange) {
+  Open();
+  uint32_t mark = Mark();
+  Click(408);  // 60 Hz
+  EXPECT_TRUE(IsSet(SetsSince(mark), Z9B_KIND_PROCAMP, 13, 2, 2));
+  EXPECT_TRUE(Checked(408));
+  EXPECT_FALSE(Checked(407));
+  EXPECT_FALSE(Checked(409));
+  mark = Mark();
+  Click(408);
+  EXPECT_TRUE(Since(mark).empty()) << "the chosen button again sends nothing";
+  Click(409);
+  EXPECT_EQ(0, Camera(Z9B_GROUP_PROCAMP, 13).value);
+  EXPECT_TRUE(Checked(409));
+  EXPECT_FALSE(Checked(408));
+}
+
+TEST_F(VideoProcAmpPage, MirrorTogglesKeepTheOtherBits) {
+  SetCamera(Z9B_GROUP_EXT, 2, 0xC);
+  Open();
+  Click(412);
+  EXPECT_EQ(0xE, Camera(Z9B_GROUP_EXT, 2).value);
+  EXPECT_TRUE(Checked(412));
+  Click(412);
+  EXPECT_EQ(0xC, Camera(Z9B_GROUP_EXT, 2).value);
+  EXPECT_FALSE(Checked(412));
+  // Each toggle starts from the camera's current value.
+  SetCamera(Z9B_GROUP_EXT, 2, 0x5);
+  const uint32_t mark = Mark();
+  Click(412);
+  const auto log = Since(mark);
+  ASSERT_EQ(2u, log.size());
+  EXPECT_EQ(z9::kKsPropertyTypeGet, log[0].flags);
+  EXPECT_EQ(z9::kKsPropertyTypeSet, log[1].flags);
+  EXPECT_EQ(0x7, Camera(Z9B_GROUP_EXT, 2).value);
+  Click(411);
+  EXPECT_EQ(0x6, Camera(Z9B_GROUP_EXT, 2).value);
+  EXPECT_FALSE(Checked(411));
+}
+
+TEST_F(VideoProcAmpPage, SnapshotSizesFollowTheStream) {
+  const struct {
+    int width, height;
+    size_t entries;
+  } streams[] = {{176, 144, 4}, {177, 144, 5}, {352, 288, 5}, {640, 480, 7}, {641, 480, 10}, {1280, 1024, 10}};
+  for (const auto& s : streams) {
+    SCOPED_TRACE(testing::Message() << s.width << "x" << s.height);
+    ASSERT_TRUE(bench.SetStreamInfo(1, s.width, s.height));
+    Open();
+    EXPECT_EQ(s.entries, ListEntries(414).size());
+    Close();
+  }
+  SetCamera(Z9B_GROUP_EXT, 3, 0x105);
+  Open();
+  const std::vector<std::string> sizes = ListEntries(414);
+  const std::vector<std::string> expected = {"160x120",  "176x144",  "320x240",   "352x288",   "640x480",
+                                             "1280x720", "1280x960", "1280x1024", "1600x1200", "2560x2048"};
+  EXPECT_EQ(expected, sizes);
+  EXPECT_EQ(5, ListSelection(414));
+
+  SendMessageA(Item(414), CB_SETCURSEL, 2, 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(414, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(414)));
+  EXPECT_EQ(0x102, Camera(Z9B_GROUP_EXT, 3).value);
+}
+
+TEST_F(VideoProcAmpPage, DefaultRestoresTheCameraDefaults) {
+  SetCamera(Z9B_GROUP_PROCAMP, 0, 20);  // brightness: default 0, manual only
+  Z9B_CONTROL contrast = Camera(Z9B_GROUP_PROCAMP, 1);
+  contrast.capabilities = 7;  // automatic possible and the default
+  contrast.value = 50;
+  ASSERT_TRUE(bench.SetControl(contrast));
+  SetCamera(Z9B_GROUP_PROCAMP, 7, 3000, 2);  // white balance manual
+  SetCamera(Z9B_GROUP_PROCAMP, 8, 1);        // backlight on
+  Z9B_CONTROL freq = Camera(Z9B_GROUP_PROCAMP, 13);
+  freq.def = 2;
+  freq.value = 0;
+  ASSERT_TRUE(bench.SetControl(freq));
+  SetCamera(Z9B_GROUP_CAMCONTROL, 4, -3, 2);  // exposure manual
+  SetCamera(Z9B_GROUP_CAMCONTROL, 19, 1, 1);  // low light on, default 0
+  SetCamera(Z9B_GROUP_EXT, 2, 0xD);           // mirror: default 0
+  SetCamera(Z9B_GROUP_EXT, 3, 0x104);
+  SetCamera(Z9B_GROUP_EXT, 15, 0x1000, 2);    // colour off, default on
+  Open();
+  const uint32_t mark = Mark();
+  Click(278);
+
+  Z9B_CONTROL c = Camera(Z9B_GROUP_PROCAMP, 0);
+  EXPECT_EQ(0, c.value);
+  EXPECT_EQ(2, c.flags);
+  EXPECT_EQ("0", Text(247));
+  EXPECT_EQ(0, SliderPos(246));
+  c = Camera(Z9B_GROUP_PROCAMP, 1);
+  EXPECT_EQ(32, c.value);
+  EXPECT_EQ(1, c.flags) << "automatic by default";
+  c = Camera(Z9B_GROUP_PROCAMP, 7);
+  EXPECT_EQ(4600, c.value);
+  EXPECT_EQ(1, c.flags);
+  EXPECT_TRUE(Checked(272));
+  EXPECT_FALSE(Enabled(270));
+  EXPECT_EQ("4600", Text(271));
+  EXPECT_EQ(0, Camera(Z9B_GROUP_PROCAMP, 8).value);
+  EXPECT_FALSE(Checked(276));
+  EXPECT_EQ(2, Camera(Z9B_GROUP_PROCAMP, 13).value);
+  EXPECT_TRUE(Checked(408)) << "default 2 is 60 Hz";
+  EXPECT_FALSE(Checked(409));
+  c = Camera(Z9B_GROUP_CAMCONTROL, 4);
+  EXPECT_EQ(-6, c.value);
+  EXPECT_EQ(1, c.flags);
+  EXPECT_TRUE(Checked(402));
+  EXPECT_FALSE(Enabled(400));
+  c = Camera(Z9B_GROUP_CAMCONTROL, 19);
+  EXPECT_EQ(0, c.value);
+  EXPECT_EQ(2, c.flags);
+  EXPECT_FALSE(Checked(399));
+  EXPECT_EQ(0xC, Camera(Z9B_GROUP_EXT, 2).value) << "bits 2 and 3 stay";
+  EXPECT_FALSE(Checked(411));
+  c = Camera(Z9B_GROUP_EXT, 15);
+  EXPECT_EQ(0x1001, c.value);
+  EXPECT_EQ(1, c.flags);
+  EXPECT_TRUE(Checked(280));
+  EXPECT_EQ(0x104, Camera(Z9B_GROUP_EXT, 3).value) << "Default leaves the snapshot size";
+  for (const auto& s : SetsSince(mark))
+    EXPECT_FALSE(s.kind == Z9B_KIND_EXT_CONTROL && s.id == 3) << "snapshot size sent";
+}
+
+// ---- commit and take-back --------------------------------------------------------
+
+TEST_F(VideoProcAmpPage, ApplyThenCloseKeepsTheChanges) {
+  Open();
+  Scroll(246, SB_THUMBTRACK, 30);
+  Click(408);
+  Click(411);
+  EXPECT_EQ(S_OK, page->IsPageDirty());
+  EXPECT_EQ(S_OK, page->Apply());
+  EXPECT_EQ(S_FALSE, page->IsPageDirty());
+  ASSERT_EQ(2u, site.statuses.size());
+  EXPECT_EQ(static_cast<DWORD>(PROPPAGESTATUS_CLEAN), site.statuses[1]);
+
+  const uint32_t mark = Mark();
+  Close();
+  EXPECT_EQ(30, Camera(Z9B_GROUP_PROCAMP, 0).value);
+  EXPECT_EQ(2, Camera(Z9B_GROUP_PROCAMP, 13).value);
+  EXPECT_EQ(0x1, Camera(Z9B_GROUP_EXT, 2).value);
+  // Closing re-sends only the camera's own records, with the applied values.
+  for (const auto& s : SetsSince(mark)) EXPECT_EQ(static_cast<uint32_t>(Z9B_KIND_EXT_CONTROL), s.kind) << s.id;
+}
+
+TEST_F(VideoProcAmpPage, CloseWithoutApplyRestoresWhatWasRead) {
+  SetCamera(Z9B_GROUP_PROCAMP, 0, 5);
+  SetCamera(Z9B_GROUP_EXT, 3, 0x101);
+  Open();
+  Scroll(246, SB_TOP);   // brightness 64
+  Click(409);            // outdoor
+  Click(272);            // white balance manual
+  Scroll(270, SB_BOTTOM);
+  Click(402);            // exposure manual
+  Click(399);            // low light on
+  Click(412);            // vertical flip
+  Click(280);            // colour off
+  SendMessageA(Item(414), CB_SETCURSEL, 3, 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(414, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(414)));
+  ASSERT_EQ(64, Camera(Z9B_GROUP_PROCAMP, 0).value);
+  ASSERT_EQ(0x103, Camera(Z9B_GROUP_EXT, 3).value);
+
+  Close();
+  EXPECT_EQ(5, Camera(Z9B_GROUP_PROCAMP, 0).value);
+  EXPECT_EQ(1, Camera(Z9B_GROUP_PROCAMP, 13).value);
+  Z9B_CONTROL c = Camera(Z9B_GROUP_PROCAMP, 7);
+  EXPECT_EQ(4600, c.value);
+  EXPECT_EQ(1, c.flags);
+  EXPECT_EQ(1, Camera(Z9B_GROUP_CAMCONTROL, 4).flags);
+  c = Camera(Z9B_GROUP_CAMCONTROL, 19);
+  EXPECT_EQ(0, c.value);
+  EXPECT_EQ(2, c.flags);
+  EXPECT_EQ(0, Camera(Z9B_GROUP_EXT, 2).value);
+  c = Camera(Z9B_GROUP_EXT, 15);
+  EXPECT_EQ(0x1001, c.value);
+  EXPECT_EQ(1, c.flags);
+  EXPECT_EQ(0x101, Camera(Z9B_GROUP_EXT, 3).value);
+}
+
+// ---- objects and cameras that answer badly --------------------------------------------
+
+TEST_F(VideoProcAmpPage, AnObjectWithoutTheInterfacesDisablesEveryRow) {
+  for (QueryMode mode : {QueryMode::Refuse, QueryMode::NullPointer}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    FakeFilter fake;
+    fake.queryMode = mode;
+    Open(fake.Unknown());
+    ExpectAllRowsDisabled();
+    Click(278);  // nothing to send, nothing to break
+    Scroll(246, SB_TOP);
+    Close();
+    EXPECT_TRUE(fake.requests.empty());
+    EXPECT_EQ(1, fake.Refs()) << "the page let go of its object";
+  }
+  // No object at all.
+  Open(nullptr, 0);
+  ExpectAllRowsDisabled();
+  Click(278);
+}
+
+TEST_F(VideoProcAmpPage, ACameraWithoutControlsDisablesEveryRow) {
+  for (uint32_t group : {Z9B_GROUP_PROCAMP, Z9B_GROUP_CAMCONTROL, Z9B_GROUP_EXT})
+    for (uint32_t id = 0; id < Z9B_CONTROL_IDS; ++id) {
+      Z9B_CONTROL none{group, id, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+      ASSERT_TRUE(bench.SetControl(none));
+    }
+  Open();
+  ExpectAllRowsDisabled();
+  EXPECT_EQ(0u, ListEntries(414).size());
+  const uint32_t mark = Mark();
+  Click(278);
+  // Only the power-line frequency is sent regardless of support.
+  const auto sets = SetsSince(mark);
+  ASSERT_EQ(1u, sets.size());
+  EXPECT_EQ(13u, sets[0].id);
+  Close();
+}
+
+TEST_F(VideoProcAmpPage, EmptyAndShortAnswersDisableWhatTheyConcern) {
+  // Every answer comes back successful but short of its layout.
+  FakeFilter shortAnswers;
+  IUnknown* camera = filter.get();
+  shortAnswers.handler = [camera](const Request& r, ULONG* returned) {
+    const HRESULT hr = proptest::Forward(camera, r, returned);
+    *returned = *returned > 3 ? 3 : *returned;
+    return hr;
+  };
+  Open(shortAnswers.Unknown());
+  ExpectAllRowsDisabled();
+  Close();
+
+  // The camera answers with nothing written at all.
+  ASSERT_TRUE(bench.AddFault(z9bench::MakeFault(Z9B_KIND_ANY, Z9B_FAULT_NOWRITE)));
+  Open();
+  ExpectAllRowsDisabled();
+  Close();
+  ASSERT_TRUE(bench.ClearFaults());
+
+  // Brightness describes itself in 40 bytes: no range, so no slider.
+  FakeFilter noRange;
+  noRange.handler = [camera](const Request& r, ULONG* returned) {
+    const HRESULT hr = proptest::Forward(camera, r, returned);
+    if (SUCCEEDED(hr) && !r.viaPropertySet && r.id == 0 && r.dataLength == z9::kDescriptionSize &&
+        proptest::SameGuid(r.set, z9::kPropSetVideoProcAmp))
+      z9::PutU32(static_cast<uint8_t*>(r.data) + 4, z9::kDescriptionSize);
+    return hr;
+  };
+  Open(noRange.Unknown());
+  EXPECT_TRUE(Enabled(245));
+  EXPECT_FALSE(Enabled(246));
+  EXPECT_FALSE(Enabled(247));
+  EXPECT_TRUE(Enabled(250)) << "contrast keeps its range";
+  Close();
+}
+
+TEST_F(VideoProcAmpPage, ARecordThatFailedToReadIsNotSentBackOnClose) {
+  // The snapshot size cannot be read; the others can.
+  Z9B_FAULT f = z9bench::MakeFault(Z9B_KIND_EXT_CONTROL, Z9B_FAULT_FAIL);
+  f.id = 3;
+  f.flags = z9::kKsPropertyTypeGet;
+  ASSERT_TRUE(bench.AddFault(f));
+  SetCamera(Z9B_GROUP_EXT, 3, 0x102);
+  Open();
+  EXPECT_FALSE(Enabled(414));
+  EXPECT_FALSE(Enabled(415));
+  EXPECT_TRUE(Enabled(411));
+  const uint32_t mark = Mark();
+  Close();
+  const auto sets = SetsSince(mark);
+  EXPECT_TRUE(IsSet(sets, Z9B_KIND_EXT_CONTROL, 2, 0, 2));
+  for (const auto& s : sets) EXPECT_NE(3u, s.id) << "a record never read went to the camera";
+  EXPECT_EQ(0x102, Camera(Z9B_GROUP_EXT, 3).value);
+}
+
+}  // namespace
