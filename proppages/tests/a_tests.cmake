@@ -10,3 +10,13 @@ z9_add_wine_test(proppages_server_tests
   TIMEOUT 180)
 target_include_directories(proppages_server_tests PRIVATE ${_z9a_tests} ${CMAKE_CURRENT_SOURCE_DIR})
 add_dependencies(proppages_server_tests Z9100Dex)
+
+# The shared page behaviour on a page class of the test's own, the page
+# string table and the restart request (linked from the page library).
+z9_add_wine_test(proppages_page_base_tests
+  ${_z9a_tests}/test_page_base.cpp
+  ${_z9a_tests}/test_page_strings.cpp
+  ${_z9a_tests}/test_page.rc
+  LIBS z9pagebase z9common z9wintest ole32 oleaut32 uuid comctl32
+  TIMEOUT 120)
+target_include_directories(proppages_page_base_tests PRIVATE ${_z9a_tests} ${CMAKE_CURRENT_SOURCE_DIR})
