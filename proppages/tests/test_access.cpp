@@ -401,25 +401,6 @@ TEST_F(BenchObject, RangeOfAStandardControlComesFromTheCamera) {
   EXPECT_EQ(300, c.value);
 }
 
-TEST_F(BenchObject, ControlSetRecordsAndTheStreamRoundTrip) {
-  z9::ControlInfo mirror{};
-  ASSERT_EQ(S_OK, GetExtControl(filter.get(), 2, &mirror));
-  EXPECT_EQ(1, mirror.Supported);
-  mirror.Value = 0xD;
-  mirror.Flags = 2;
-  ASSERT_EQ(S_OK, SetExtControl(filter.get(), 2, mirror));
-  Z9B_CONTROL c{};
-  ASSERT_TRUE(bench.GetControl(Z9B_GROUP_EXT, 2, &c));
-  EXPECT_EQ(0xD, c.value);
-
-  ASSERT_TRUE(bench.SetStreamInfo(1, 1280, 1024));
-  int type = 0, width = 0, height = 0;
-  ASSERT_EQ(S_OK, GetStreamInfo(filter.get(), &type, &width, &height));
-  EXPECT_EQ(1, type);
-  EXPECT_EQ(1280, width);
-  EXPECT_EQ(1024, height);
-}
-
 TEST_F(BenchObject, FailuresOfTheCameraReachTheCaller) {
   // The description query of brightness fails: unsupported despite its GET.
   Z9B_FAULT describe = z9bench::MakeFault(Z9B_KIND_PROCAMP, Z9B_FAULT_FAIL, 0, /*count=*/1, /*skip=*/1);
