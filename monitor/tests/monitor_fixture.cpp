@@ -1,6 +1,7 @@
 #include "monitor_fixture.h"
 
 #include <dbt.h>
+#include <tlhelp32.h>
 
 #include <cstring>
 
@@ -248,6 +249,17 @@ LRESULT MonitorTest::SendPower(WPARAM event, DWORD timeoutMs) {
   DWORD_PTR answer = 0xBAD;
   if (!SendMessageTimeoutW(window, WM_POWERBROADCAST, event, 0, SMTO_NORMAL, timeoutMs, &answer)) return 0xBAD;
   return static_cast<LRESULT>(answer);
+}
+
+int MonitorTest::ThreadCount() {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snap == INVALID_HANDLE_VALUE) return -1;
+  THREADENTRY32 t{};
+  t.dwSize = sizeof t;
+  int n = 0;
+  for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t)) n += t.th32OwnerProcessID == monitor.Id();
+  CloseHandle(snap);
+  return n;
 }
 
 Z9B_COUNTERS MonitorTest::Counters() {

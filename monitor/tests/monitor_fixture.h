@@ -94,6 +94,8 @@ class MonitorTest : public ::testing::Test {
   // Posts WM_CLOSE and waits for the process to end.
   bool Close(DWORD timeoutMs = 8000, DWORD* exitCode = nullptr);
   DWORD ProcessId() const { return monitor.Id(); }
+  // Threads the monitor process has now (Wine's own threads included).
+  int ThreadCount();
 
   // Posts WM_COMMAND with a registered message's id.
   void PostEvent(const char* messageName, LPARAM lParam = 0);

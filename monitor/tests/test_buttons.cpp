@@ -161,6 +161,8 @@ TEST_F(Buttons, TenUnansweredPollsEndThePollingThread) {
     ASSERT_TRUE(bench.Reset());
     ASSERT_TRUE(bench.AddFault(z9bench::MakeFault(Z9B_KIND_BUTTON, mode)));
     ASSERT_TRUE(Start());
+    ASSERT_TRUE(log.WaitFor("Thread created.....", 3000));
+    const int threads = ThreadCount();
     ASSERT_TRUE(log.WaitFor("Thread killed.....", 8000)) << log.Dump();
     const int killed = log.Find("Thread killed.....");
     EXPECT_EQ(log.Count("Error! Device no response."), 10);
@@ -170,11 +172,14 @@ TEST_F(Buttons, TenUnansweredPollsEndThePollingThread) {
     EXPECT_EQ(ButtonRequests(), 12u);
     wintest::PumpFor(400);
     EXPECT_EQ(ButtonRequests(), 12u) << "nothing polls after the end";
+    EXPECT_TRUE(wintest::WaitUntil([&] { return ThreadCount() == threads - 1; }, 3000))
+        << "the polling thread ends: " << ThreadCount() << " of " << threads << " left";
 
     std::vector<Z9B_LOG_ENTRY> entries;
     ASSERT_TRUE(bench.ReadLog(&entries));
     for (const auto& e : entries) {
-      if (e.kind == Z9B_KIND_BUTTON) EXPECT_EQ(e.in[24], 99) << "the state byte is preset to 99";
+      if (e.kind != Z9B_KIND_BUTTON) continue;
+      EXPECT_EQ(e.in[24], 99) << "the state byte is preset to 99";
     }
     ASSERT_TRUE(Close());
   }

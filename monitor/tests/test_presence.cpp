@@ -35,6 +35,7 @@ TEST_F(Presence, UnplugStopsThePollingAndReplugStartsItAgain) {
   const std::string path = CameraPath();
   ASSERT_FALSE(path.empty());
 
+  const int threads = ThreadCount();
   const size_t mark = log.Size();
   ASSERT_TRUE(bench.Unplug());
   ASSERT_TRUE(log.WaitFor("Device disconnect..", 5000, 1, mark)) << log.Dump(mark);
@@ -45,6 +46,7 @@ TEST_F(Presence, UnplugStopsThePollingAndReplugStartsItAgain) {
   EXPECT_EQ(named, 1) << log.Dump(mark);
   EXPECT_TRUE(log.WaitFor("Thread killed.....", 3000, 1, mark)) << log.Dump(mark);
   EXPECT_TRUE(NotPolling());
+  EXPECT_TRUE(wintest::WaitUntil([&] { return ThreadCount() == threads - 1; }, 3000)) << "the polling thread ends";
 
   const size_t back = log.Size();
   ASSERT_TRUE(bench.Replug());
@@ -52,6 +54,7 @@ TEST_F(Presence, UnplugStopsThePollingAndReplugStartsItAgain) {
   EXPECT_TRUE(log.WaitFor("Thread created.....", 3000, 1, back));
   EXPECT_EQ(log.Count("IN CreatePollingThread", back), 1);
   EXPECT_TRUE(StillPolling());
+  EXPECT_EQ(ThreadCount(), threads);
 
   // And again: each unplug stops, each replug restarts.
   const size_t again = log.Size();
@@ -65,6 +68,7 @@ TEST_F(Presence, UnplugStopsThePollingAndReplugStartsItAgain) {
 TEST_F(Presence, ASecondArrivalStartsNoSecondThreadAndOnlyResetsTheStatus) {
   ASSERT_TRUE(StartPolling());
   SetSetting("DeviceStatus", 4);
+  const int threads = ThreadCount();
   const std::string path = CameraPath();
   const size_t mark = log.Size();
   ASSERT_TRUE(SendInterfaceNotice(DBT_DEVICEARRIVAL, Wide(path)));
@@ -74,6 +78,7 @@ TEST_F(Presence, ASecondArrivalStartsNoSecondThreadAndOnlyResetsTheStatus) {
   wintest::PumpFor(300);
   EXPECT_EQ(log.Count("IN CreatePollingThread"), 1) << log.Dump();
   EXPECT_EQ(log.Count("Thread created....."), 1);
+  EXPECT_EQ(ThreadCount(), threads);
   EXPECT_TRUE(StillPolling());
 }
 
