@@ -16,9 +16,16 @@ fi
 cmake --build "$BUILD" -j "${JOBS:-2}" --target fuzz_decode_image fuzz_mjpg_still make_fuzz_seeds
 F="$BUILD/imaging/fuzz"
 "$F/make_fuzz_seeds" "$F/seeds" "$F/corpus"
+status=0
 for t in fuzz_decode_image fuzz_mjpg_still; do
   echo "== $t for ${SECONDS_EACH}s"
+  rc=0
   "$F/$t" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    "$F/corpus/$t" "$F/seeds/$t" 2>&1 | grep -E '^(stat::number_of_executed_units|stat::new_units_added|Done|==[0-9]+==ERROR|SUMMARY)' || true
-  test "${PIPESTATUS[0]}" -eq 0
+    "$F/corpus/$t" "$F/seeds/$t" >"$F/$t.log" 2>&1 || rc=$?
+  grep -E '^(stat::number_of_executed_units|stat::new_units_added|Done)|ERROR|SUMMARY' "$F/$t.log" || true
+  if [ "$rc" -ne 0 ]; then
+    echo "$t failed (exit $rc), log: $F/$t.log"
+    status=1
+  fi
 done
+exit $status

@@ -27,7 +27,7 @@ constexpr uint8_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25,
 
 // Look-ahead width of the Huffman tables. Codes up to this length are found
 // by one table lookup, longer ones by the per-length maximum codes.
-constexpr int kLookBits = 9;
+constexpr int kLookBits = 11;
 
 struct Huffman {
   bool defined = false;
@@ -95,7 +95,7 @@ struct BitReader {
   int pad = 0;       // of those, zero bits supplied past the data
   bool atMarker = false;
 
-  void Fill() {
+  __attribute__((noinline)) void Fill() {
     while (bits <= 56) {
       if (!atMarker && end - p >= 8) {
         const uint64_t w = LoadBe64(p);
@@ -200,7 +200,8 @@ class Decoder {
   bool ParseDht(const uint8_t* seg, size_t len);
   bool ParseSos(const uint8_t* seg, size_t len);
   bool DecodeScan(const uint8_t* data, const uint8_t* end);
-  bool DecodeBlock(BitReader& br, Component& c, int32_t& pred, uint32_t* out);
+  inline __attribute__((always_inline)) bool DecodeBlock(BitReader& br, Component& c,
+                                                         int32_t& pred, uint32_t* out);
   bool Reconstruct(uint8_t* picture, uint32_t width);
 
   uint16_t quant_[4][64];
@@ -356,7 +357,7 @@ bool Decoder::ParseHeaders(const uint8_t* s, size_t n, size_t* scanStart) {
   }
 }
 
-bool Decoder::DecodeBlock(BitReader& br, Component& c, int32_t& pred, uint32_t* out) {
+inline bool Decoder::DecodeBlock(BitReader& br, Component& c, int32_t& pred, uint32_t* out) {
   const Huffman& dc = dc_[c.td];
   const Huffman& ac = ac_[c.ta];
   const uint16_t* q = quant_[c.tq];
