@@ -76,6 +76,8 @@ void HorizontalScalar(const uint8_t* src, uint8_t* dst, const HorizontalPlan& pl
 void VerticalScalar(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2, const uint8_t* r3,
                     const int16_t* weights, uint8_t* dst, size_t from, size_t n);
 
-inline uint8_t Clamp255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+// Internal linkage: the SIMD files are built with other instruction sets and
+// must not lend their copy to the rest of the library.
+static inline uint8_t Clamp255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
 }  // namespace z9::img

@@ -2,6 +2,7 @@
 // that leave tails of every size.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "test_support.h"
@@ -18,6 +19,15 @@ std::vector<const Kernels*> Wide() {
     if (level == SimdLevel::kAvx2) v.push_back(Avx2Kernels());
   }
   return v;
+}
+
+TEST(Kernels, LevelInUse) {
+  // Shown in the log: which tables the comparisons below cover here.
+  std::printf("detected kernel level: %s\n", imgtest::LevelName(DetectedSimdLevel()));
+  EXPECT_EQ(ActiveSimdLevel(), DetectedSimdLevel());
+#if defined(__i386__) || defined(__x86_64__)
+  EXPECT_GE(static_cast<int>(DetectedSimdLevel()), static_cast<int>(SimdLevel::kSse2));
+#endif
 }
 
 const size_t kLengths[] = {0, 1, 2, 3, 7, 8, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 640, 1283};
@@ -114,7 +124,9 @@ TEST(Kernels, UpscalerPasses) {
       s.merge3(p[0].data(), p[1].data(), p[2].data(), a.data(), n);
       k->merge3(p[0].data(), p[1].data(), p[2].data(), b.data(), n);
       ASSERT_EQ(a, b) << "merge " << n;
-      if (n) ASSERT_EQ(0, std::memcmp(a.data(), bgr.data(), n * 3));
+      if (n) {
+        ASSERT_EQ(0, std::memcmp(a.data(), bgr.data(), n * 3));
+      }
       for (int phase = 0; phase < 128; phase += 9) {
         const auto rows = RandomBytes(4 * n + 1, static_cast<uint32_t>(phase + n));
         const uint8_t* r = rows.data();
