@@ -15,6 +15,8 @@ wineboot -i >/dev/null 2>&1
 wineserver -w
 wine winecfg -v winxp >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# A crashing program ends at once instead of waiting in the debugger.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 # A D: drive for files the tests place outside C:.
 mkdir -p "$WINEPREFIX/drive_d"
 ln -sfn ../drive_d "$WINEPREFIX/dosdevices/d:"
