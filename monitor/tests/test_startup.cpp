@@ -30,6 +30,17 @@ TEST_F(Startup, CameraPresentLogsTheStartSequenceAndPolls) {
   EXPECT_EQ(log.Count("IN CreatePollingThread-2"), 0) << "no audio-status thread with the camera present";
   EXPECT_EQ(Setting("DeviceStatus"), 0u) << "starting the polling thread resets the status";
   EXPECT_TRUE(IsWindowVisible(window)) << "debug mode shows the window";
+  EXPECT_EQ(FindWindowA(kMainClass, kMainTitle), window);
+  EXPECT_EQ(GetClassLongA(window, GCL_STYLE), static_cast<DWORD>(CS_HREDRAW | CS_VREDRAW));
+  // The list box switches its scroll-bar styles itself as the lines need them.
+  const DWORD scrollBars = WS_VSCROLL | WS_HSCROLL;
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(log.list(), GWL_STYLE)) & ~scrollBars, 0x50304100u & ~scrollBars);
+
+  // The program carries its icon as resource 801.
+  HMODULE image = LoadLibraryExA((wintest::ExeDir() + "\\Z9100Mnt.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_TRUE(image);
+  EXPECT_TRUE(FindResourceA(image, MAKEINTRESOURCEA(801), reinterpret_cast<LPCSTR>(RT_GROUP_ICON)));
+  FreeLibrary(image);
   EXPECT_FALSE(FindWindowA(kMessengerClass, nullptr)) << "no messenger window without MSNNotifySupport";
 
   // What reached the driver: one still-size request when the thread
