@@ -39,8 +39,10 @@ struct Huffman {
 };
 
 inline int32_t Extend(uint32_t v, int s) {
-  // A value whose top bit is 0 is negative: v - 2^s + 1.
-  return (v < (1u << (s - 1))) ? static_cast<int32_t>(v) - (1 << s) + 1 : static_cast<int32_t>(v);
+  // A value whose top bit is 0 is negative: v - 2^s + 1 (without a branch:
+  // the signs of coefficients are not predictable).
+  const uint32_t negative = ((v >> (s - 1)) & 1) - 1;  // all ones when the top bit is 0
+  return static_cast<int32_t>(v + (negative & (1u - (1u << s))));
 }
 
 // Builds the decoding tables of one DHT table; false if its codes overflow
@@ -82,8 +84,11 @@ bool BuildHuffman(Huffman& h, const uint8_t* counts, const uint8_t* values, int 
 }
 
 inline uint64_t LoadBe64(const uint8_t* p) {
-  uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v = v << 8 | p[i];
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  v = __builtin_bswap64(v);
+#endif
   return v;
 }
 
@@ -95,22 +100,24 @@ struct BitReader {
   int pad = 0;       // of those, zero bits supplied past the data
   bool atMarker = false;
 
-  __attribute__((noinline)) void Fill() {
+  // Takes up to 8 bytes at once when none of them is 0xFF.
+  bool FillFast() {
+    if (atMarker || end - p < 8) return false;
+    const uint64_t w = LoadBe64(p);
+    const uint64_t nw = ~w;
+    if ((nw - 0x0101010101010101ull) & w & 0x8080808080808080ull) return false;
+    // The bits that spill past the whole bytes taken belong to the next
+    // byte and are OR-ed in again with the same value when it is read.
+    const int n = (64 - bits) >> 3;
+    acc |= w >> bits;
+    p += n;
+    bits += 8 * n;
+    return true;
+  }
+  // Byte by byte: stuffed 0xFF 0x00, markers, the end of the stream.
+  __attribute__((noinline)) void FillSlow() {
     while (bits <= 56) {
-      if (!atMarker && end - p >= 8) {
-        const uint64_t w = LoadBe64(p);
-        const uint64_t nw = ~w;
-        if (!((nw - 0x0101010101010101ull) & w & 0x8080808080808080ull)) {
-          // No 0xFF among the next 8 bytes. The bits that spill past the
-          // whole bytes taken belong to the next byte and are OR-ed in again
-          // with the same value when it is read.
-          const int n = (64 - bits) >> 3;
-          acc |= w >> bits;
-          p += n;
-          bits += 8 * n;
-          return;
-        }
-      }
+      if (FillFast()) return;
       uint32_t b = 0;
       if (atMarker || p >= end) {
         pad += 8;
@@ -126,6 +133,9 @@ struct BitReader {
       acc |= static_cast<uint64_t>(b) << (56 - bits);
       bits += 8;
     }
+  }
+  void Fill() {
+    if (!FillFast()) FillSlow();
   }
   void Need() {
     if (bits < 32) Fill();
