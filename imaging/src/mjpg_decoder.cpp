@@ -100,18 +100,24 @@ struct BitReader {
   int pad = 0;       // of those, zero bits supplied past the data
   bool atMarker = false;
 
-  // Takes up to 8 bytes at once when none of them is 0xFF.
+  // Takes the bytes before the first 0xFF among the next 8 at once.
   bool FillFast() {
     if (atMarker || end - p < 8) return false;
     const uint64_t w = LoadBe64(p);
-    const uint64_t nw = ~w;
-    if ((nw - 0x0101010101010101ull) & w & 0x8080808080808080ull) return false;
-    // The bits that spill past the whole bytes taken belong to the next
-    // byte and are OR-ed in again with the same value when it is read.
-    const int n = (64 - bits) >> 3;
-    acc |= w >> bits;
+    // Flags every 0xFF byte, and perhaps a 0xFE just before one (borrows run
+    // toward the earlier bytes): no byte before the first flag is 0xFF.
+    const uint64_t flags = (~w - 0x0101010101010101ull) & w & 0x8080808080808080ull;
+    int n = (64 - bits) >> 3;
+    if (flags) {
+      const int clean = __builtin_clzll(flags) >> 3;
+      if (clean == 0) return false;
+      if (clean < n) n = clean;
+    }
+    const int taken = bits + 8 * n;
+    const uint64_t keep = taken >= 64 ? ~0ull : ~(~0ull >> taken);
+    acc |= (w >> bits) & keep;
     p += n;
-    bits += 8 * n;
+    bits = taken;
     return true;
   }
   // Byte by byte: stuffed 0xFF 0x00, markers, the end of the stream.
@@ -135,7 +141,7 @@ struct BitReader {
     }
   }
   void Fill() {
-    if (!FillFast()) FillSlow();
+    if (!FillFast() || bits <= 56) FillSlow();
   }
   void Need() {
     if (bits < 32) Fill();
@@ -509,6 +515,12 @@ bool Decoder::Run(uint8_t* picture, uint32_t width, uint32_t height, const uint8
   keepX_ = (cropW_ + mcuW_ - 1) / mcuW_;
   keepY_ = (cropH_ + mcuH_ - 1) / mcuH_;
   blockStart_.assign(static_cast<size_t>(keepX_) * keepY_ * blocksPerMcu_, 0);
+  // A first guess at the coefficient list: a count per block and about one
+  // coefficient per 4 bits of scan, never more than 65 words per block.
+  const size_t blocks = blockStart_.size();
+  size_t guess = 4 * blocks + 2 * (n - scanStart);
+  if (guess > 65 * blocks) guess = 65 * blocks;
+  if (!store_.Reserve(guess + 1)) return false;
   if (!DecodeScan(s + scanStart, s + n)) return false;
   if (cropW_ == 0 || cropH_ == 0) return true;
   return Reconstruct(picture, width);
