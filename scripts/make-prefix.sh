@@ -22,7 +22,9 @@ mkdir -p "$WINEPREFIX/drive_d"
 ln -sfn ../drive_d "$WINEPREFIX/dosdevices/d:"
 wineserver -w
 
-if [ -f "$ROOT/testbed/install-prefix.sh" ]; then
+if [ -f "$ROOT/testbed/install-prefix.sh" ] && [ -f "$BUILD/bin/camctl.exe" ]; then
   bash "$ROOT/testbed/install-prefix.sh" "$BUILD"
+else
+  echo "make-prefix: no test bench in $BUILD, plain prefix only"
 fi
 echo "prefix ready: $WINEPREFIX"
