@@ -20,3 +20,18 @@ z9_add_wine_test(proppages_page_base_tests
   LIBS z9pagebase z9common z9wintest ole32 oleaut32 uuid comctl32
   TIMEOUT 120)
 target_include_directories(proppages_page_base_tests PRIVATE ${_z9a_tests} ${CMAKE_CURRENT_SOURCE_DIR})
+
+# Property sheets and the system frame with the library's pages: the page
+# mask, the tab titles per language, the frame on the bench camera's proxy
+# filter object (its screenshot goes to docs/pictures).
+set(_z9a_pictures "Z:${CMAKE_SOURCE_DIR}/docs/pictures")
+string(REPLACE "/" "\\\\" _z9a_pictures "${_z9a_pictures}")
+z9_add_wine_test(proppages_frame_tests
+  ${_z9a_tests}/test_page_mask.cpp
+  ${_z9a_tests}/test_tab_titles.cpp
+  ${_z9a_tests}/test_system_frame.cpp
+  LIBS z9pagebase z9common z9wintest z9bench_client ole32 oleaut32 uuid strmiids comctl32
+  TIMEOUT 300)
+target_include_directories(proppages_frame_tests PRIVATE ${_z9a_tests} ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_definitions(proppages_frame_tests PRIVATE "Z9_PICTURES_DIR=\"${_z9a_pictures}\"")
+add_dependencies(proppages_frame_tests Z9100Dex)
