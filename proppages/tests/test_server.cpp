@@ -342,3 +342,35 @@ TEST_F(Registration, UnregisteringKeepsAForeignSubkeyOfAProgId) {
 }
 
 }  // namespace
+
+namespace {
+
+// Frames may hand a page no object, or objects that are no capture filter.
+TEST_F(DexServer, EveryPageOpensAndClosesWithoutACameraObject) {
+  HostWindow host;
+  for (const PageClass& c : PageClasses()) {
+    SCOPED_TRACE(c.name);
+    Ref<IPropertyPage> page(dex.CreatePage(*c.clsid));
+    ASSERT_TRUE(page);
+    RecordingSite site;
+    ASSERT_EQ(page->SetPageSite(&site), S_OK);
+    CountingUnknown notAFilter;
+    IUnknown* objects[] = {&notAFilter, nullptr};
+    for (ULONG count : {0u, 1u, 2u}) {
+      ASSERT_EQ(page->SetObjects(count, count ? objects : nullptr), S_OK);
+      RECT r = {0, 0, 500, 400};
+      ASSERT_EQ(page->Activate(host.get(), &r, FALSE), S_OK) << count;
+      EXPECT_EQ(page->Show(SW_SHOW), S_OK);
+      wintest::PumpFor(20);
+      EXPECT_EQ(page->Apply(), S_OK);
+      EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+      EXPECT_EQ(page->Deactivate(), S_OK);
+    }
+    EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
+    EXPECT_EQ(notAFilter.refs, 1) << "every object reference was given back";
+    EXPECT_EQ(page->SetPageSite(nullptr), S_OK);
+    EXPECT_EQ(site.refs, 1);
+  }
+}
+
+}  // namespace
