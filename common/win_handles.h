@@ -7,112 +7,61 @@
 
 namespace z9 {
 
-// A kernel handle; both NULL and INVALID_HANDLE_VALUE mean "none".
-class UniqueHandle {
+// One owner for every kind of closable Windows resource; Traits name the
+// empty value, what counts as valid and how to close.
+template <class T, class Traits>
+class UniqueResource {
  public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE h) : h_(h) {}
-  UniqueHandle(UniqueHandle&& o) noexcept : h_(o.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+  UniqueResource() = default;
+  explicit UniqueResource(T r) : r_(r) {}
+  UniqueResource(UniqueResource&& o) noexcept : r_(o.release()) {}
+  UniqueResource& operator=(UniqueResource&& o) noexcept {
     reset(o.release());
     return *this;
   }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { reset(); }
+  UniqueResource(const UniqueResource&) = delete;
+  UniqueResource& operator=(const UniqueResource&) = delete;
+  ~UniqueResource() { reset(); }
 
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+  T get() const { return r_; }
+  bool valid() const { return Traits::Valid(r_); }
   explicit operator bool() const { return valid(); }
-  HANDLE release() { return std::exchange(h_, nullptr); }
-  void reset(HANDLE h = nullptr) {
-    if (valid()) CloseHandle(h_);
-    h_ = h;
-  }
-
- private:
-  HANDLE h_ = nullptr;
-};
-
-class UniqueHKey {
- public:
-  UniqueHKey() = default;
-  explicit UniqueHKey(HKEY k) : k_(k) {}
-  UniqueHKey(UniqueHKey&& o) noexcept : k_(o.release()) {}
-  UniqueHKey& operator=(UniqueHKey&& o) noexcept {
-    reset(o.release());
-    return *this;
-  }
-  UniqueHKey(const UniqueHKey&) = delete;
-  UniqueHKey& operator=(const UniqueHKey&) = delete;
-  ~UniqueHKey() { reset(); }
-
-  HKEY get() const { return k_; }
-  HKEY* put() {
+  // For functions that return the resource through a pointer.
+  T* put() {
     reset();
-    return &k_;
+    return &r_;
   }
-  explicit operator bool() const { return k_ != nullptr; }
-  HKEY release() { return std::exchange(k_, nullptr); }
-  void reset(HKEY k = nullptr) {
-    if (k_ != nullptr) RegCloseKey(k_);
-    k_ = k;
-  }
-
- private:
-  HKEY k_ = nullptr;
-};
-
-class UniqueModule {
- public:
-  UniqueModule() = default;
-  explicit UniqueModule(HMODULE m) : m_(m) {}
-  UniqueModule(UniqueModule&& o) noexcept : m_(o.release()) {}
-  UniqueModule& operator=(UniqueModule&& o) noexcept {
-    reset(o.release());
-    return *this;
-  }
-  UniqueModule(const UniqueModule&) = delete;
-  UniqueModule& operator=(const UniqueModule&) = delete;
-  ~UniqueModule() { reset(); }
-
-  HMODULE get() const { return m_; }
-  explicit operator bool() const { return m_ != nullptr; }
-  HMODULE release() { return std::exchange(m_, nullptr); }
-  void reset(HMODULE m = nullptr) {
-    if (m_ != nullptr) FreeLibrary(m_);
-    m_ = m;
+  T release() { return std::exchange(r_, T()); }
+  void reset(T r = T()) {
+    if (Traits::Valid(r_)) Traits::Close(r_);
+    r_ = r;
   }
 
  private:
-  HMODULE m_ = nullptr;
+  T r_ = T();
 };
 
-// A global memory block (GlobalAlloc). release() hands it to a new owner.
-class UniqueGlobal {
- public:
-  UniqueGlobal() = default;
-  explicit UniqueGlobal(HGLOBAL g) : g_(g) {}
-  UniqueGlobal(UniqueGlobal&& o) noexcept : g_(o.release()) {}
-  UniqueGlobal& operator=(UniqueGlobal&& o) noexcept {
-    reset(o.release());
-    return *this;
-  }
-  UniqueGlobal(const UniqueGlobal&) = delete;
-  UniqueGlobal& operator=(const UniqueGlobal&) = delete;
-  ~UniqueGlobal() { reset(); }
-
-  HGLOBAL get() const { return g_; }
-  explicit operator bool() const { return g_ != nullptr; }
-  HGLOBAL release() { return std::exchange(g_, nullptr); }
-  void reset(HGLOBAL g = nullptr) {
-    if (g_ != nullptr) GlobalFree(g_);
-    g_ = g;
-  }
-
- private:
-  HGLOBAL g_ = nullptr;
+struct HandleTraits {  // both NULL and INVALID_HANDLE_VALUE mean "none"
+  static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
 };
+struct HKeyTraits {
+  static bool Valid(HKEY k) { return k != nullptr; }
+  static void Close(HKEY k) { RegCloseKey(k); }
+};
+struct ModuleTraits {
+  static bool Valid(HMODULE m) { return m != nullptr; }
+  static void Close(HMODULE m) { FreeLibrary(m); }
+};
+struct GlobalTraits {  // release() hands the block to a new owner
+  static bool Valid(HGLOBAL g) { return g != nullptr; }
+  static void Close(HGLOBAL g) { GlobalFree(g); }
+};
+
+using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
+using UniqueHKey = UniqueResource<HKEY, HKeyTraits>;
+using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
+using UniqueGlobal = UniqueResource<HGLOBAL, GlobalTraits>;
 
 // Keeps a global block locked for a scope.
 class GlobalLock_ {
