@@ -10,6 +10,7 @@
 #include "camera_match.h"
 #include "ks_requests.h"
 #include "log.h"
+#include "win_guid.h"
 #include "messenger.h"
 #include "monitor_state.h"
 #include "polling.h"
@@ -23,12 +24,7 @@ namespace {
 // enumerator answers.
 constexpr DWORD kMaxEnumIndex = 4096;
 
-GUID CaptureCategory() {
-  GUID g;
-  static_assert(sizeof g == sizeof z9::kKsCategoryCapture, "same layout");
-  std::memcpy(&g, &z9::kKsCategoryCapture, sizeof g);
-  return g;
-}
+GUID CaptureCategory() { return z9::ToWinGuid(z9::kKsCategoryCapture); }
 
 // The present devices with capture interfaces.
 class DeviceList {

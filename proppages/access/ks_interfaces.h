@@ -9,9 +9,9 @@
 #include <ksmedia.h>
 #include <ksproxy.h>
 
-#include <cstring>
 
 #include "ks_requests.h"
+#include "win_guid.h"
 
 namespace z9::camprop {
 
@@ -20,28 +20,21 @@ inline constexpr IID kIidKsControl = {0x28F54685, 0x06FD, 0x11D2, {0xB2, 0x7A, 0
 // {31EFAC30-515C-11D0-A9AA-00AA0061BE93}
 inline constexpr IID kIidKsPropertySet = {0x31EFAC30, 0x515C, 0x11D0, {0xA9, 0xAA, 0x00, 0xAA, 0x00, 0x61, 0xBE, 0x93}};
 
-// z9::Guid has the memory layout of a GUID.
-inline GUID WinGuid(const Guid& g) {
-  static_assert(sizeof(Guid) == sizeof(GUID), "same layout");
-  GUID out;
-  std::memcpy(&out, &g, sizeof out);
-  return out;
-}
 
 inline const GUID& VideoProcAmpSet() {
-  static const GUID g = WinGuid(kPropSetVideoProcAmp);
+  static const GUID g = ToWinGuid(kPropSetVideoProcAmp);
   return g;
 }
 inline const GUID& CameraControlSet() {
-  static const GUID g = WinGuid(kPropSetCameraControl);
+  static const GUID g = ToWinGuid(kPropSetCameraControl);
   return g;
 }
 inline const GUID& ControlSet() {
-  static const GUID g = WinGuid(kControlPropertySet);
+  static const GUID g = ToWinGuid(kControlPropertySet);
   return g;
 }
 inline const GUID& ExtensionSet() {
-  static const GUID g = WinGuid(kExtensionPropertySet);
+  static const GUID g = ToWinGuid(kExtensionPropertySet);
   return g;
 }
 

@@ -152,6 +152,6 @@ inline HRESULT Forward(IUnknown* filter, const Request& r, ULONG* returned) {
                         returned);
 }
 
-inline bool SameGuid(const GUID& a, const z9::Guid& b) { return IsEqualGUID(a, z9::camprop::WinGuid(b)); }
+inline bool SameGuid(const GUID& a, const z9::Guid& b) { return IsEqualGUID(a, z9::ToWinGuid(b)); }
 
 }  // namespace proptest

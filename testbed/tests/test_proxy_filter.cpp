@@ -13,6 +13,7 @@
 
 #include "bench_fixture.h"
 #include "ks_requests.h"
+#include "win_guid.h"
 
 using namespace benchtest;
 
@@ -20,14 +21,7 @@ namespace {
 
 const CLSID kClsidProxy = {0x17CCA71B, 0xECD7, 0x11D0, {0xB9, 0x08, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
 
-GUID ToGuid(const z9::Guid& g) {
-  GUID r;
-  r.Data1 = g.data1;
-  r.Data2 = g.data2;
-  r.Data3 = g.data3;
-  std::memcpy(r.Data4, g.data4, 8);
-  return r;
-}
+GUID ToGuid(const z9::Guid& g) { return z9::ToWinGuid(g); }
 
 template <class T>
 struct Com {
