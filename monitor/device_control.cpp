@@ -1,8 +1,8 @@
 #include "device_control.h"
 
 #include <cstdio>
-#include <mutex>
 
+#include "critical_section.h"
 #include "ks_requests.h"
 
 namespace z9mnt {
@@ -12,7 +12,7 @@ namespace {
 using KsSyncFn = HRESULT(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PVOID, ULONG, PULONG);
 
 struct Channel {
-  std::mutex lock;
+  z9::CriticalSection lock;
   HMODULE module = nullptr;
   KsSyncFn entry = nullptr;
   unsigned users = 0;
@@ -38,7 +38,7 @@ class ChannelUse {
  public:
   ChannelUse() {
     Channel& c = TheChannel();
-    std::lock_guard<std::mutex> hold(c.lock);
+    z9::ScopedLock hold(c.lock);
     if (c.entry != nullptr) {
       ++c.users;
       entry_ = c.entry;
@@ -47,7 +47,7 @@ class ChannelUse {
   ~ChannelUse() {
     if (entry_ == nullptr) return;
     Channel& c = TheChannel();
-    std::lock_guard<std::mutex> hold(c.lock);
+    z9::ScopedLock hold(c.lock);
     DropUser(c);
   }
   ChannelUse(const ChannelUse&) = delete;
@@ -72,7 +72,7 @@ bool Send(KsSyncFn entry, HANDLE device, uint8_t* buffer, ULONG length) {
 
 int LoadDeviceControl() {
   Channel& c = TheChannel();
-  std::lock_guard<std::mutex> hold(c.lock);
+  z9::ScopedLock hold(c.lock);
   if (c.entry != nullptr) {
     ++c.users;
     return 1;
@@ -97,13 +97,13 @@ int LoadDeviceControl() {
 
 void ReleaseDeviceControl() {
   Channel& c = TheChannel();
-  std::lock_guard<std::mutex> hold(c.lock);
+  z9::ScopedLock hold(c.lock);
   DropUser(c);
 }
 
 bool DeviceControlLoaded() {
   Channel& c = TheChannel();
-  std::lock_guard<std::mutex> hold(c.lock);
+  z9::ScopedLock hold(c.lock);
   return c.entry != nullptr;
 }
 

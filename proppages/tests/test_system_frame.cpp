@@ -6,9 +6,9 @@
 #include <strmif.h>
 
 #include <atomic>
-#include <thread>
 
 #include "bench_client.h"
+#include "wintest.h"
 
 using namespace dextest;
 
@@ -147,12 +147,13 @@ TEST(SystemFrame, ShowsTheFourPagesOfTheProxyFilterAndCloses) {
 
   FrameFindings found;
   std::atomic<bool> frameReturned{false};
-  std::thread watcher(WatchFrame, GetCurrentThreadId(), &found, &frameReturned);
+  const DWORD testThread = GetCurrentThreadId();
+  wintest::Thread watcher([&] { WatchFrame(testThread, &found, &frameReturned); });
   IUnknown* objects[] = {filter.get()};
   const HRESULT hr = OleCreatePropertyFrame(nullptr, 20, 20, L"Z9 Camera", 1, objects, pages.cElems, pages.pElems,
                                             MAKELCID(1033, SORT_DEFAULT), 0, nullptr);
   frameReturned = true;
-  watcher.join();
+  watcher.Join();
   CoTaskMemFree(pages.pElems);
 
   EXPECT_EQ(hr, S_OK);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 
 namespace wintest {
 
@@ -198,6 +199,42 @@ int WaitForListLine(HWND listBox, const std::string& line, DWORD timeoutMs, bool
   return index;
 }
 
+// --- threads ------------------------------------------------------------------------
+
+namespace {
+DWORD WINAPI ThreadEntry(void* param) {
+  std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(param));
+  (*body)();
+  return 0;
+}
+}  // namespace
+
+Thread::Thread(std::function<void()> body) {
+  auto* owned = new std::function<void()>(std::move(body));
+  handle_ = CreateThread(nullptr, 0, ThreadEntry, owned, 0, nullptr);
+  if (handle_ == nullptr) delete owned;
+}
+
+Thread::~Thread() { Join(); }
+
+Thread::Thread(Thread&& o) noexcept : handle_(o.handle_) { o.handle_ = nullptr; }
+
+Thread& Thread::operator=(Thread&& o) noexcept {
+  if (this != &o) {
+    Join();
+    handle_ = o.handle_;
+    o.handle_ = nullptr;
+  }
+  return *this;
+}
+
+void Thread::Join() {
+  if (handle_ == nullptr) return;
+  WaitForSingleObject(handle_, INFINITE);
+  CloseHandle(handle_);
+  handle_ = nullptr;
+}
+
 // --- message boxes ------------------------------------------------------------------
 
 HWND FindDialogBox(const char* title, DWORD processId) {
@@ -220,7 +257,7 @@ void PressDialogButton(HWND box, int button) {
 MessageBoxWatcher::MessageBoxWatcher(const char* title, DWORD processId, int button, DWORD timeoutMs) {
   std::string wanted = title ? title : "";
   bool anyTitle = title == nullptr;
-  thread_ = std::thread([this, wanted, anyTitle, processId, button, timeoutMs] {
+  thread_ = Thread([this, wanted, anyTitle, processId, button, timeoutMs] {
     DWORD start = GetTickCount();
     while (!stop_ && Elapsed(start) < timeoutMs) {
       HWND box = FindDialogBox(anyTitle ? nullptr : wanted.c_str(), processId);
@@ -240,12 +277,12 @@ MessageBoxWatcher::MessageBoxWatcher(const char* title, DWORD processId, int but
 
 MessageBoxWatcher::~MessageBoxWatcher() {
   stop_ = true;
-  if (thread_.joinable()) thread_.join();
+  thread_.Join();
 }
 
 bool MessageBoxWatcher::Wait(DWORD timeoutMs) {
   WaitUntil([this] { return done_.load(); }, timeoutMs);
-  if (done_ && thread_.joinable()) thread_.join();
+  if (done_) thread_.Join();
   return done_ && found_;
 }
 

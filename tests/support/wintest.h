@@ -7,7 +7,6 @@
 #include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace wintest {
@@ -18,6 +17,25 @@ namespace wintest {
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs = 20);
 // Sleeps while pumping the calling thread's messages.
 void PumpFor(DWORD ms);
+
+// --- threads ---------------------------------------------------------------
+// A function run on a Win32 thread of its own (the C++ thread library is not
+// part of the win32-thread toolchain). Join() waits; the destructor joins.
+class Thread {
+ public:
+  Thread() = default;
+  explicit Thread(std::function<void()> body);
+  ~Thread();
+  Thread(Thread&& o) noexcept;
+  Thread& operator=(Thread&& o) noexcept;
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
+  bool Joinable() const { return handle_ != nullptr; }
+  void Join();
+
+ private:
+  HANDLE handle_ = nullptr;
+};
 
 // --- programs ----------------------------------------------------------------
 // The folder of the running test executable (where the build puts every binary).
@@ -81,7 +99,7 @@ class MessageBoxWatcher {
   bool Found() const { return found_; }
 
  private:
-  std::thread thread_;
+  Thread thread_;
   std::atomic<bool> done_{false};
   std::atomic<bool> stop_{false};
   bool found_ = false;
