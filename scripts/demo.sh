@@ -6,21 +6,34 @@
 # capture-dialog stand-in registered and once without, unplugs and replugs
 # the camera, raises the disconnect warning, saves pictures of the log window
 # and the screen under docs/pictures/ and prints what happened.
+# The build is i686 under 32-bit Wine, or x86-64 under 64-bit Wine where the
+# host runs no 32-bit code (scripts/host.sh; Z9_WINE_ARCH forces one).
 # Usage: scripts/demo.sh        (root on Debian 12 for the package check)
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
 START=$(date +%s)
+source scripts/lib.sh
+source scripts/host.sh
 
-bash scripts/deps.sh
+finish() {
+  local rc=$1 why=${2:-}
+  if [ "$rc" -ne 0 ] && [ -n "$why" ]; then echo "demo: FAILED: $why" >&2; fi
+  echo "demo: finished in $(( $(date +%s) - START )) s (exit code $rc)"
+  exit "$rc"
+}
 
-BUILD="$ROOT/build/demo-win32"
+bash scripts/deps.sh || finish $? "installing the packages failed (see above)"
+z9_decide_wine_arch || finish $? "no way to run Windows programs here"
+
+BUILD="$ROOT/build/demo-$Z9_WINE_ARCH"
 echo "demo: building the monitor and the bench (cross build in $BUILD)"
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-mingw.cmake" \
-  -DZ9_SUBDIRS="common;tests/support;testbed;monitor" >/dev/null
-cmake --build "$BUILD" -j "${JOBS:-2}" --target \
-  Z9100Mnt z9mnt_demo camctl z9bench_ksproxy z9bench_driver youcam z9bench_removal >/dev/null
+z9_step "demo configure" cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$Z9_WIN_TOOLCHAIN" -DZ9_WINE_TESTS=OFF \
+  -DZ9_SUBDIRS="common;tests/support;testbed;monitor" || finish 1 "configuring the build failed"
+z9_step "demo build" cmake --build "$BUILD" -j "${JOBS:-2}" --target \
+  Z9100Mnt z9mnt_demo camctl z9bench_ksproxy z9bench_driver youcam z9bench_removal ||
+  finish 1 "building the monitor and the bench failed"
 
 PICTURES="$ROOT/docs/pictures"
 mkdir -p "$PICTURES"
@@ -28,17 +41,23 @@ rm -f "$PICTURES/monitor-log.png" "$PICTURES/monitor-screen.png"
 
 export WINEPREFIX="$ROOT/build/demo-prefix"
 export Z9_BUILD="$BUILD" Z9_PICTURES="Z:${PICTURES//\//\\}"
-echo "demo: preparing the Wine prefix with the virtual camera ($WINEPREFIX)"
+echo "demo: preparing the $Z9_WINE_ARCH Wine prefix with the virtual camera ($WINEPREFIX)"
 rc=0
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  set -e
-  bash scripts/make-prefix.sh "$Z9_BUILD" >/dev/null
+  source scripts/lib.sh
+  z9_step "demo prefix" bash scripts/make-prefix.sh "$Z9_BUILD" || exit 90
   source scripts/wine-env.sh
   rc=0
   timeout 90 wine "$Z9_BUILD/bin/Z9MntDemo.exe" "$Z9_PICTURES" || rc=$?
   wineserver -k 2>/dev/null || true
   exit $rc
 ' || rc=$?
+case $rc in
+  0) ;;
+  90) finish 1 "preparing the Wine prefix failed (see above)" ;;
+  124) finish $rc "the demonstration did not end within 90 s" ;;
+  *) finish $rc "the demonstration reported failed steps or could not run (exit code $rc$(z9_exit_meaning $rc))" ;;
+esac
 
 # The pictures come out uncompressed; shrink them when ImageMagick is there.
 for png in "$PICTURES/monitor-log.png" "$PICTURES/monitor-screen.png"; do
@@ -47,5 +66,4 @@ for png in "$PICTURES/monitor-log.png" "$PICTURES/monitor-screen.png"; do
   fi
 done
 echo "demo: pictures in docs/pictures/: $(cd "$PICTURES" && ls monitor-*.png 2>/dev/null | tr '\n' ' ')"
-echo "demo: finished in $(( $(date +%s) - START )) s (exit code $rc)"
-exit $rc
+finish 0

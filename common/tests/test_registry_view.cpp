@@ -1,4 +1,6 @@
-// The registry view rule, row by row, and what this prefix (XP, 32-bit) gives.
+// The registry view rule, row by row (the WOW64 rows included, which a 64-bit
+// test process cannot reach live), and what this prefix gives: Windows XP for
+// a 32-bit process, Windows XP x64 (5.2) in a 64-bit prefix.
 #include <gtest/gtest.h>
 
 #include "registry_view.h"
@@ -26,8 +28,12 @@ TEST(RegistryView, RuleTableRowByRow) {
   }
 }
 
-TEST(RegistryView, ThisPrefixIsXpWithoutWow64) {
-  EXPECT_EQ(1u, QueryMinorVersion());
+TEST(RegistryView, ThisPrefixWithoutWow64) {
+#ifdef _WIN64
+  EXPECT_EQ(2u, QueryMinorVersion()) << "a win64 test prefix reports Windows XP x64";
+#else
+  EXPECT_EQ(1u, QueryMinorVersion()) << "a win32 test prefix reports Windows XP";
+#endif
   EXPECT_FALSE(ProcessRunsUnderWow64());
   EXPECT_EQ(0x100u, ComputeRegistryViewFlag());
 }
