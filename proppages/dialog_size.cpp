@@ -103,19 +103,22 @@ SIZE DialogUnitsToPixels(const DialogTemplateInfo& info) {
   if (info.hasFont) {
     HDC dc = GetDC(nullptr);
     if (dc != nullptr) {
-      LOGFONTW lf = {};
+      // The ANSI font calls: the W forms are failing stubs on Windows 98/ME.
+      // The face name goes through the ANSI code page, as an ANSI dialog's does there.
+      LOGFONTA lf = {};
       lf.lfHeight = -MulDiv(info.pointSize, GetDeviceCaps(dc, LOGPIXELSY), 72);
       lf.lfWeight = info.weight;
       lf.lfItalic = info.italic;
       lf.lfCharSet = info.charset;
-      std::memcpy(lf.lfFaceName, info.faceName, sizeof lf.lfFaceName);
-      HFONT font = CreateFontIndirectW(&lf);
+      WideCharToMultiByte(CP_ACP, 0, info.faceName, -1, lf.lfFaceName, LF_FACESIZE, nullptr, nullptr);
+      lf.lfFaceName[LF_FACESIZE - 1] = 0;
+      HFONT font = CreateFontIndirectA(&lf);
       if (font != nullptr) {
         HGDIOBJ old = SelectObject(dc, font);
-        TEXTMETRICW tm = {};
+        TEXTMETRICA tm = {};
         SIZE extent = {};
-        static const WCHAR kLetters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-        if (GetTextMetricsW(dc, &tm) && GetTextExtentPoint32W(dc, kLetters, 52, &extent)) {
+        static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+        if (GetTextMetricsA(dc, &tm) && GetTextExtentPoint32A(dc, kLetters, 52, &extent)) {
           // The average width rounded as the dialog manager rounds it.
           baseX = (extent.cx / 26 + 1) / 2;
           baseY = tm.tmHeight;

@@ -9,10 +9,23 @@
 
 namespace {
 
-// The library's own file, for InprocServer32 and the type library.
-bool ModulePath(wchar_t (&path)[MAX_PATH]) {
-  const DWORD n = GetModuleFileNameW(z9::ModuleInstance(), path, MAX_PATH);
-  return n > 0 && n < MAX_PATH;
+// The library's own file, for InprocServer32 and the type library. Read in
+// the ANSI form (the W form is a failing stub on Windows 98/ME) and widened
+// from the ANSI code page. A name the ANSI code page cannot hold comes back
+// with '?' in it, which no file name has: refused.
+// Returns the Win32 error.
+DWORD ModulePath(wchar_t (&path)[MAX_PATH]) {
+  char ansi[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(z9::ModuleInstance(), ansi, MAX_PATH);
+  if (n == 0) {
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_MOD_NOT_FOUND;
+  }
+  if (n >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  if (MultiByteToWideChar(CP_ACP, 0, ansi, -1, path, MAX_PATH) <= 0) return ERROR_NO_UNICODE_TRANSLATION;
+  for (const wchar_t* p = path; *p != 0; ++p)
+    if (*p == L'?') return ERROR_NO_UNICODE_TRANSLATION;
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -40,8 +53,13 @@ STDAPI DllCanUnloadNow() { return z9::ModuleLockCount() == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
   wchar_t path[MAX_PATH];
-  if (!ModulePath(path)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  const DWORD error = ModulePath(path);
+  if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
   return z9::RegisterServer(path);
 }
 
-STDAPI DllUnregisterServer() { return z9::UnregisterServer(); }
+STDAPI DllUnregisterServer() {
+  // Without the path the type library is looked for under this process's platform.
+  wchar_t path[MAX_PATH];
+  return z9::UnregisterServer(ModulePath(path) == ERROR_SUCCESS ? path : nullptr);
+}

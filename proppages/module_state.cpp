@@ -3,6 +3,10 @@
 
 #include "page_base.h"
 
+// The linker's symbol at the start of the image that holds this code: the
+// module handle of the library, or of a program that links the pages in.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace z9 {
 namespace {
 
@@ -12,12 +16,7 @@ LONG g_locks = 0;
 }  // namespace
 
 HINSTANCE ModuleInstance() {
-  if (g_instance == nullptr) {
-    HMODULE self = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&g_locks), &self);
-    g_instance = self;
-  }
+  if (g_instance == nullptr) g_instance = reinterpret_cast<HINSTANCE>(&__ImageBase);
   return g_instance;
 }
 

@@ -3,10 +3,10 @@
 
 #include <commctrl.h>
 
-#include <cstring>
 #include <new>
 
 #include "dialog_size.h"
+#include "resource_strings.h"
 
 namespace z9 {
 namespace {
@@ -23,18 +23,7 @@ void EnsureCommonControls() {
 
 // A string resource of this library as a task-memory copy; nullptr when the
 // id is 0 or the string does not exist.
-LPOLESTR LoadTaskString(UINT id) {
-  if (id == 0) return nullptr;
-  WCHAR text[512];
-  const int n = LoadStringW(ModuleInstance(), id, text, sizeof text / sizeof text[0]);
-  if (n <= 0) return nullptr;
-  auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc((n + 1) * sizeof(OLECHAR)));
-  if (copy != nullptr) {
-    std::memcpy(copy, text, n * sizeof(WCHAR));
-    copy[n] = 0;
-  }
-  return copy;
-}
+LPOLESTR LoadTaskString(UINT id) { return ResourceTaskString(ModuleInstance(), id); }
 
 }  // namespace
 
@@ -47,7 +36,7 @@ PageBase::PageBase(const CLSID& clsid, UINT dialogId, UINT titleId, UINT helpFil
 PageBase::~PageBase() {
   if (dialog_ != nullptr) {
     // The page is going: its handlers must not run any more.
-    SetWindowLongPtrW(dialog_, DWLP_USER, 0);
+    SetWindowLongPtrA(dialog_, DWLP_USER, 0);
     DestroyWindow(dialog_);
     dialog_ = nullptr;
   }
@@ -112,7 +101,9 @@ STDMETHODIMP PageBase::Activate(HWND parent, LPCRECT rect, BOOL modal) {
   // A second dialog would orphan the first one.
   if (dialog_ != nullptr) return E_UNEXPECTED;
   EnsureCommonControls();
-  HWND dlg = CreateDialogParamW(ModuleInstance(), MAKEINTRESOURCEW(dialogId_), parent, DialogProc,
+  // An ANSI dialog: the page texts come from the language file in the ANSI
+  // code page, and the W form is a failing stub on Windows 98/ME.
+  HWND dlg = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(dialogId_), parent, DialogProc,
                                 reinterpret_cast<LPARAM>(this));
   if (dlg == nullptr) return E_FAIL;
   dialog_ = dlg;  // already set by WM_INITDIALOG; also covers a failed init
@@ -209,7 +200,10 @@ STDMETHODIMP PageBase::Help(LPCOLESTR dir) {
   }
   append(file);
   CoTaskMemFree(file);
-  WinHelpW(dialog_, path, HELP_CONTENTS, 0);
+  // The help engine is called in the ANSI form, which every system has.
+  char ansiPath[MAX_PATH * 2] = {};
+  if (WideCharToMultiByte(CP_ACP, 0, path, -1, ansiPath, sizeof ansiPath, nullptr, nullptr) <= 0) return E_FAIL;
+  WinHelpA(dialog_, ansiPath, HELP_CONTENTS, 0);
   return S_OK;
 }
 
@@ -219,7 +213,7 @@ STDMETHODIMP PageBase::TranslateAccelerator(MSG* msg) {
   // Only keyboard input belongs to the dialog's navigation.
   if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return S_FALSE;
   if (msg->hwnd != dialog_ && !IsChild(dialog_, msg->hwnd)) return S_FALSE;
-  return IsDialogMessageW(dialog_, msg) ? S_OK : S_FALSE;
+  return IsDialogMessageA(dialog_, msg) ? S_OK : S_FALSE;
 }
 
 void PageBase::SetDirty(bool dirty) {
@@ -234,12 +228,12 @@ INT_PTR CALLBACK PageBase::DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) 
   PageBase* page = nullptr;
   if (msg == WM_INITDIALOG) {
     page = reinterpret_cast<PageBase*>(lp);
-    SetWindowLongPtrW(dlg, DWLP_USER, lp);
+    SetWindowLongPtrA(dlg, DWLP_USER, lp);
     if (page == nullptr) return TRUE;
     page->dialog_ = dlg;
     return page->OnInitDialog();
   }
-  page = reinterpret_cast<PageBase*>(GetWindowLongPtrW(dlg, DWLP_USER));
+  page = reinterpret_cast<PageBase*>(GetWindowLongPtrA(dlg, DWLP_USER));
   if (page == nullptr) return FALSE;
 
   switch (msg) {
@@ -252,14 +246,14 @@ INT_PTR CALLBACK PageBase::DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) 
     case WM_NOTIFY: {
       LRESULT result = 0;
       if (lp == 0 || !page->OnNotify(reinterpret_cast<NMHDR*>(lp), &result)) return FALSE;
-      SetWindowLongPtrW(dlg, DWLP_MSGRESULT, result);
+      SetWindowLongPtrA(dlg, DWLP_MSGRESULT, result);
       return TRUE;
     }
     case WM_DESTROY:
       page->OnDestroy();
       return TRUE;
     case WM_NCDESTROY:
-      SetWindowLongPtrW(dlg, DWLP_USER, 0);
+      SetWindowLongPtrA(dlg, DWLP_USER, 0);
       if (page->dialog_ == dlg) page->dialog_ = nullptr;
       return FALSE;
     default: {

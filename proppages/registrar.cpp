@@ -79,11 +79,53 @@ LONG DeleteKeyWithSubkeys(HKEY root, const std::string& path, std::initializer_l
   return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
 }
 
-bool TypeLibraryRegistered() {
+// Where a type library files its path: TypeLib\{libid}\<major>.<minor>\<lcid>\<platform>.
+struct TypeLibPlace {
+  LCID lcid;
+  SYSKIND syskind;
+};
+
+// RegisterTypeLib files the library under the locale and platform of its own
+// attributes; the library built for this process's architecture says win32 or
+// win64 as the process is. Without a readable library: this process's platform.
+TypeLibPlace PlaceOfLibrary(const wchar_t* modulePath) {
+  TypeLibPlace place = {LANG_NEUTRAL, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32};
+  ITypeLib* lib = nullptr;
+  if (modulePath == nullptr || FAILED(LoadTypeLibEx(modulePath, REGKIND_NONE, &lib))) return place;
+  TLIBATTR* attr = nullptr;
+  if (SUCCEEDED(lib->GetLibAttr(&attr)) && attr != nullptr) {
+    place.lcid = attr->lcid;
+    place.syskind = attr->syskind;
+    lib->ReleaseTLibAttr(attr);
+  }
+  lib->Release();
+  return place;
+}
+
+const char* PlatformKeyName(SYSKIND syskind) {
+  switch (syskind) {
+    case SYS_WIN16:
+      return "win16";
+    case SYS_WIN32:
+      return "win32";
+    case SYS_MAC:
+      return "mac";
+    case SYS_WIN64:
+      return "win64";
+  }
+  return nullptr;
+}
+
+// Whether the library is registered for `place` (another platform's
+// registration of the same version does not count).
+bool TypeLibraryRegistered(const TypeLibPlace& place) {
+  const char* platform = PlatformKeyName(place.syskind);
+  if (platform == nullptr) return false;
   char libid[39];
   ClsidText(LIBID_VIDSETLib, libid);
-  char path[96];
-  std::snprintf(path, sizeof path, "TypeLib\\%s\\%u.%u", libid, kVidsetLibMajor, kVidsetLibMinor);
+  char path[128];
+  std::snprintf(path, sizeof path, "TypeLib\\%s\\%u.%u\\%lx\\%s", libid, kVidsetLibMajor, kVidsetLibMinor,
+                static_cast<unsigned long>(place.lcid), platform);
   UniqueHKey key;
   return RegOpenKeyExA(HKEY_CLASSES_ROOT, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
@@ -117,17 +159,12 @@ HRESULT RegisterClassKeys(const ClassEntry& entry, const wchar_t* modulePath) {
   if (rc == ERROR_SUCCESS) rc = WriteKey(HKEY_CLASSES_ROOT, classKey + "\\Programmable", nullptr);
   if (rc != ERROR_SUCCESS) return FromWin32(rc);
 
-  // The library path may hold any character: written in the wide form.
-  UniqueHKey server;
-  const std::wstring serverKey = std::wstring(L"CLSID\\") + std::wstring(clsid, clsid + 38) + L"\\InprocServer32";
-  rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, serverKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                       server.put(), nullptr);
-  if (rc == ERROR_SUCCESS)
-    rc = RegSetValueExW(server.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(modulePath),
-                        static_cast<DWORD>((lstrlenW(modulePath) + 1) * sizeof(wchar_t)));
-  if (rc == ERROR_SUCCESS)
-    rc = RegSetValueExA(server.get(), "ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>("Apartment"),
-                        sizeof "Apartment");
+  // InprocServer32 in the ANSI form, which every system has; the path is one
+  // the ANSI code page holds (the library's own name was read that way).
+  char path[MAX_PATH * 2];
+  if (WideCharToMultiByte(CP_ACP, 0, modulePath, -1, path, sizeof path, nullptr, nullptr) <= 0)
+    return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  rc = WriteKey(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", path, "ThreadingModel", "Apartment");
   return FromWin32(rc);
 }
 
@@ -150,9 +187,12 @@ HRESULT RegisterTypeLibrary(const wchar_t* modulePath) {
   return hr;
 }
 
-HRESULT UnregisterTypeLibrary() {
-  if (!TypeLibraryRegistered()) return S_OK;
-  return UnRegisterTypeLib(LIBID_VIDSETLib, kVidsetLibMajor, kVidsetLibMinor, LANG_NEUTRAL, SYS_WIN32);
+HRESULT UnregisterTypeLibrary(const wchar_t* modulePath) {
+  // Unregistering under another platform than the registration's fails
+  // (E_INVALIDARG) and leaves the key.
+  const TypeLibPlace place = PlaceOfLibrary(modulePath);
+  if (!TypeLibraryRegistered(place)) return S_OK;
+  return UnRegisterTypeLib(LIBID_VIDSETLib, kVidsetLibMajor, kVidsetLibMinor, place.lcid, place.syskind);
 }
 
 HRESULT RegisterServer(const wchar_t* modulePath) {
@@ -163,12 +203,12 @@ HRESULT RegisterServer(const wchar_t* modulePath) {
   return RegisterTypeLibrary(modulePath);
 }
 
-HRESULT UnregisterServer() {
+HRESULT UnregisterServer(const wchar_t* modulePath) {
   for (size_t i = 0; i < ClassTableSize(); ++i) {
     const HRESULT hr = UnregisterClassKeys(ClassTable()[i]);
     if (FAILED(hr)) return hr;
   }
-  return UnregisterTypeLibrary();
+  return UnregisterTypeLibrary(modulePath);
 }
 
 }  // namespace z9

@@ -21,11 +21,14 @@ HRESULT UnregisterClassKeys(const ClassEntry& entry);
 
 // The type library embedded in `modulePath` (resource "TYPELIB" 1).
 HRESULT RegisterTypeLibrary(const wchar_t* modulePath);
-// Unregisters it; a library that is not registered counts as done.
-HRESULT UnregisterTypeLibrary();
+// Unregisters it under the locale and platform it was registered with (those
+// of the library in `modulePath`; this process's platform when it is nullptr
+// or unreadable). A library not registered there counts as done; another
+// platform's registration of it stays.
+HRESULT UnregisterTypeLibrary(const wchar_t* modulePath);
 
 // Every class in table order, then the type library.
 HRESULT RegisterServer(const wchar_t* modulePath);
-HRESULT UnregisterServer();
+HRESULT UnregisterServer(const wchar_t* modulePath);
 
 }  // namespace z9

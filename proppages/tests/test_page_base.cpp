@@ -7,6 +7,7 @@
 
 #include "dialog_size.h"
 #include "page_base.h"
+#include "resource_strings.h"
 
 using namespace dextest;
 
@@ -163,7 +164,10 @@ TEST_F(PageBaseTest, PageInfoGivesTitleAndTheTemplateSizeInPixels) {
     EXPECT_EQ(page->GetPageInfo(nullptr), E_POINTER);
     PROPPAGEINFO info = {};
     ASSERT_EQ(page->GetPageInfo(&info), S_OK);
-    EXPECT_EQ(info.cb, 28u);
+    EXPECT_EQ(info.cb, sizeof(PROPPAGEINFO));
+    if (sizeof(void*) == 4) {
+      EXPECT_EQ(info.cb, 28u);
+    }
     ASSERT_NE(info.pszTitle, nullptr);
     EXPECT_STREQ(info.pszTitle, L"Test Page");
     EXPECT_EQ(info.pszHelpFile, nullptr);
@@ -187,6 +191,68 @@ TEST_F(PageBaseTest, PageInfoGivesTitleAndTheTemplateSizeInPixels) {
   RECT r = Rect(0, 0, 10, 10);
   EXPECT_EQ(missing->Activate(host.get(), &r, FALSE), E_FAIL);
   missing->Release();
+}
+
+TEST_F(PageBaseTest, TitlesComeFromTheStringTableUnchangedInAnyScript) {
+  // Japanese: no ANSI code page of a Western system holds it.
+  struct JapaneseTitlePage : z9::PageBase {
+    JapaneseTitlePage() : PageBase(kTestClsid, kDialog, 511) {}
+  };
+  auto* page = new JapaneseTitlePage();
+  PROPPAGEINFO info = {};
+  ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+  ASSERT_NE(info.pszTitle, nullptr);
+  EXPECT_EQ(std::wstring(info.pszTitle), Wide("テストページ"));
+  CoTaskMemFree(info.pszTitle);
+  page->Release();
+}
+
+TEST_F(PageBaseTest, StringTableReaderFindsEachSlotOfABlockAndNothingElse) {
+  const HINSTANCE self = GetModuleHandleA(nullptr);
+  auto read = [&](UINT id) {
+    const WCHAR* text = nullptr;
+    int length = -1;
+    if (!z9::FindResourceString(self, id, &text, &length)) {
+      EXPECT_EQ(text, nullptr) << id;
+      EXPECT_EQ(length, 0) << id;
+      return std::wstring(L"<none>");
+    }
+    return std::wstring(text, static_cast<size_t>(length));
+  };
+  EXPECT_EQ(read(kTitle), L"Test Page");
+  EXPECT_EQ(read(511), Wide("テストページ")) << "the last slot of block 32";
+  EXPECT_EQ(read(512), L"first of its block");
+  EXPECT_EQ(read(527), Wide("last of its block, Привет"));
+  EXPECT_EQ(read(528), L"x") << "a block with one string";
+  EXPECT_EQ(read(513), L"<none>") << "an empty slot of an existing block";
+  EXPECT_EQ(read(529), L"<none>") << "an empty slot of a one-string block";
+  EXPECT_EQ(read(4000), L"<none>") << "a block that does not exist";
+  EXPECT_EQ(read(0x10000 + kTitle), L"<none>") << "string ids are 16 bits";
+  const WCHAR* text = nullptr;
+  int length = 0;
+  EXPECT_FALSE(z9::FindResourceString(nullptr, kTitle, &text, &length));
+  EXPECT_FALSE(z9::FindResourceString(self, kTitle, nullptr, &length));
+
+  // The task-memory copy ends with a zero.
+  LPOLESTR copy = z9::ResourceTaskString(self, 527);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(std::wstring(copy), Wide("last of its block, Привет"));
+  CoTaskMemFree(copy);
+  EXPECT_EQ(z9::ResourceTaskString(self, 0), nullptr);
+  EXPECT_EQ(z9::ResourceTaskString(self, 513), nullptr);
+}
+
+TEST_F(PageBaseTest, WithoutASetModuleThePagesUseTheImageThatHoldsThem) {
+  z9::SetModuleInstance(nullptr);
+  EXPECT_EQ(z9::ModuleInstance(), GetModuleHandleA(nullptr)) << "the test program links the pages in";
+  // Resources are found there.
+  auto* page = new TestPage();
+  PROPPAGEINFO info = {};
+  ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+  ASSERT_NE(info.pszTitle, nullptr);
+  EXPECT_STREQ(info.pszTitle, L"Test Page");
+  CoTaskMemFree(info.pszTitle);
+  page->Release();
 }
 
 TEST_F(PageBaseTest, TemplateParserRefusesCutTemplates) {

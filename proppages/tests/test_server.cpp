@@ -205,6 +205,13 @@ bool Exists(const std::string& path) { return wintest::RegKeyExists(HKEY_CLASSES
 
 std::string LibId() { return ClsidString(z9::LIBID_VIDSETLib); }
 
+// RegisterTypeLib files the library's path under the platform of the process
+// (and of the library built for it): win32 in a 32-bit process, win64 in a
+// 64-bit one.
+const char* ThisPlatform() { return sizeof(void*) == 8 ? "win64" : "win32"; }
+const char* OtherPlatform() { return sizeof(void*) == 8 ? "win32" : "win64"; }
+std::string LibVersionKey() { return "TypeLib\\" + LibId() + "\\1.0"; }
+
 class Registration : public DexServer {
  protected:
   void TearDown() override {
@@ -264,9 +271,10 @@ TEST_F(Registration, Regsvr32WritesExactlyTheClassKeysAndTheTypeLibrary) {
   ASSERT_TRUE(Regsvr32(false));
   for (const PageClass& c : PageClasses()) ExpectClassKeys(c);
 
-  const std::string lib = "TypeLib\\" + LibId() + "\\1.0";
+  const std::string lib = LibVersionKey();
   EXPECT_EQ(DefaultValue(lib), "Vidset 1.0 Type Library");
-  EXPECT_EQ(lstrcmpiA(DefaultValue(lib + "\\0\\win32").c_str(), DexPath().c_str()), 0);
+  EXPECT_EQ(lstrcmpiA(DefaultValue(lib + "\\0\\" + ThisPlatform()).c_str(), DexPath().c_str()), 0);
+  EXPECT_FALSE(Exists(lib + "\\0\\" + OtherPlatform()));
 
   // The registered library describes the four classes.
   Ref<ITypeLib> typelib;
@@ -329,6 +337,36 @@ TEST_F(Registration, UnregisteringTwiceRemovesEveryKeyButTheSharedOnes) {
   EXPECT_EQ(CoCreateInstance(z9::CLSID_PropPage1, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.put()),
             REGDB_E_CLASSNOTREG);
   wintest::RegDeleteKeyTree(HKEY_CLASSES_ROOT, neighbour);
+}
+
+TEST_F(Registration, UnregisterServerUndoesEverythingRegisterServerWrote) {
+  ASSERT_EQ(dex.unregisterServer(), S_OK);
+  ASSERT_EQ(dex.registerServer(), S_OK);
+  ASSERT_TRUE(Exists(LibVersionKey() + "\\0\\" + ThisPlatform()));
+  for (const PageClass& c : PageClasses()) ASSERT_TRUE(Exists("CLSID\\" + ClsidString(*c.clsid))) << c.name;
+
+  EXPECT_EQ(dex.unregisterServer(), S_OK);
+  for (const PageClass& c : PageClasses()) ExpectNoClassKeys(c);
+  EXPECT_FALSE(Exists("TypeLib\\" + LibId())) << "the type library's key is gone whole";
+  Ref<ITypeLib> typelib;
+  EXPECT_NE(LoadRegTypeLib(z9::LIBID_VIDSETLib, 1, 0, 0, reinterpret_cast<ITypeLib**>(typelib.put())), S_OK);
+}
+
+// A 32-bit and a 64-bit process register the same library beside each other
+// (win32 and win64 under one version key); each unregisters only its own.
+TEST_F(Registration, UnregisteringLeavesTheOtherPlatformsRegistration) {
+  ASSERT_EQ(dex.registerServer(), S_OK);
+  const std::string other = LibVersionKey() + "\\0\\" + OtherPlatform();
+  ASSERT_TRUE(wintest::RegSetString(HKEY_CLASSES_ROOT, other, nullptr, "C:\\other\\Z9100Dex.dll"));
+
+  EXPECT_EQ(dex.unregisterServer(), S_OK);
+  EXPECT_FALSE(Exists(LibVersionKey() + "\\0\\" + ThisPlatform()));
+  EXPECT_EQ(DefaultValue(other), "C:\\other\\Z9100Dex.dll");
+
+  // Only the other platform's registration left: nothing of ours to remove.
+  EXPECT_EQ(dex.unregisterServer(), S_OK);
+  EXPECT_EQ(DefaultValue(other), "C:\\other\\Z9100Dex.dll");
+  wintest::RegDeleteKeyTree(HKEY_CLASSES_ROOT, "TypeLib\\" + LibId());
 }
 
 TEST_F(Registration, UnregisteringKeepsAForeignSubkeyOfAProgId) {
