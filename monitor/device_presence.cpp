@@ -3,11 +3,11 @@
 #include <dbt.h>
 #include <setupapi.h>
 
-#include <cstddef>
 #include <cstring>
 #include <vector>
 
 #include "camera_match.h"
+#include "device_notice.h"
 #include "ks_requests.h"
 #include "log.h"
 #include "win_guid.h"
@@ -123,13 +123,13 @@ bool MatchCameraInterface(const char* path) {
 
 void RegisterDeviceNotices() {
   MonitorState& m = Monitor();
-  DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+  DEV_BROADCAST_DEVICEINTERFACE_A filter{};
   static_assert(sizeof filter == 32, "the filter travels as 32 bytes");
   filter.dbcc_size = sizeof filter;
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   filter.dbcc_reserved = 0;
   filter.dbcc_classguid = CaptureCategory();
-  m.deviceNotify = RegisterDeviceNotificationW(m.mainWindow, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+  m.deviceNotify = RegisterDeviceNotificationA(m.mainWindow, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
   if (m.deviceNotify == nullptr) LogLine("RegisterDeviceNotification failed.");
 }
 
@@ -138,28 +138,6 @@ void UnregisterDeviceNotices() {
   if (m.deviceNotify == nullptr) return;
   UnregisterDeviceNotification(m.deviceNotify);
   m.deviceNotify = nullptr;
-}
-
-bool ReadInterfaceNotice(const void* header, char* path, size_t pathSize, GUID* interfaceClass) {
-  if (header == nullptr || path == nullptr || pathSize == 0) return false;
-  path[0] = '\0';
-  const auto* hdr = static_cast<const DEV_BROADCAST_HDR*>(header);
-  if (hdr->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) return false;
-  constexpr size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
-  if (hdr->dbch_size < kNameOffset) return false;
-  const auto* notice = static_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
-  *interfaceClass = notice->dbcc_classguid;
-
-  // The name ends at its zero or at the end of the notice, whichever is first.
-  const size_t maxChars = (hdr->dbch_size - kNameOffset) / sizeof(WCHAR);
-  size_t chars = 0;
-  while (chars < maxChars && notice->dbcc_name[chars] != L'\0') ++chars;
-  if (chars == 0) return true;
-  const int cap = static_cast<int>(pathSize - 1);
-  const int want = chars > static_cast<size_t>(cap) ? cap : static_cast<int>(chars);
-  const int n = WideCharToMultiByte(CP_ACP, 0, notice->dbcc_name, want, path, cap, nullptr, nullptr);
-  path[n > 0 ? n : 0] = '\0';
-  return true;
 }
 
 void OnDeviceChange(WPARAM event, LPARAM data) {

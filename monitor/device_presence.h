@@ -3,8 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include <cstddef>
-
 #include "win_handles.h"
 
 namespace z9mnt {
@@ -19,11 +17,6 @@ bool MatchCameraInterface(const char* path);
 // The main window's registration for capture-interface notices.
 void RegisterDeviceNotices();
 void UnregisterDeviceNotices();
-
-// The interface path and class of a device-interface notice (wide form),
-// read no further than the notice's own size says. False when `header` is not
-// a device-interface notice of sensible size. The path is cut to fit.
-bool ReadInterfaceNotice(const void* header, char* path, size_t pathSize, GUID* interfaceClass);
 
 // WM_DEVICECHANGE and WM_POWERBROADCAST of the main window.
 void OnDeviceChange(WPARAM event, LPARAM data);

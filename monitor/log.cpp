@@ -33,14 +33,14 @@ void LogLine(const char* format, ...) {
   SendMessageA(m.logList, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       // The end of the message loop belongs to the loop, not to the log.
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
     TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    DispatchMessageA(&msg);
   }
   UpdateWindow(m.logList);
 }

@@ -41,26 +41,28 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     default:
       break;
   }
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-// The main window's class is a wide one: device-interface notices then come
-// in their wide form on every system, Wine included.
+// An ANSI class, as everything of the monitor: the wide functions of USER32
+// do nothing on Windows 98 and ME. Device-interface notices may still come in
+// the wide form (Wine sends that one to every window); the notice reader
+// takes both.
 bool RegisterMainClass(HINSTANCE instance) {
-  WNDCLASSEXW wc{};
+  WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
   wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = MainWindowProc;
   wc.hInstance = instance;
-  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kMainIconId));
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kMainIconId));
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = kMainClassW;
-  return RegisterClassExW(&wc) != 0;
+  wc.lpszClassName = kMainClass;
+  return RegisterClassExA(&wc) != 0;
 }
 
 int Run(HINSTANCE instance) {
-  if (FindWindowA(kMainClassA, nullptr) != nullptr) return 0;
+  if (FindWindowA(kMainClass, nullptr) != nullptr) return 0;
 
   MonitorState& m = Monitor();
   m.instance = instance;
@@ -68,7 +70,7 @@ int Run(HINSTANCE instance) {
   RegisterMainClass(instance);
   RegisterMessengerClass(instance);
 
-  m.mainWindow = CreateWindowExW(0, kMainClassW, kMainTitleW, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+  m.mainWindow = CreateWindowExA(0, kMainClass, kMainTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
   if (m.mainWindow == nullptr) return 0;
   ShowWindow(m.mainWindow, m.debugMode != 0 ? SW_SHOW : SW_HIDE);
@@ -91,10 +93,10 @@ int Run(HINSTANCE instance) {
 
   MSG msg{};
   int got;
-  while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+  while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
     if (got == -1) return 0;
     TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    DispatchMessageA(&msg);
   }
   return static_cast<int>(msg.wParam);
 }

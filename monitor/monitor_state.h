@@ -14,9 +14,8 @@
 
 namespace z9mnt {
 
-constexpr char kMainClassA[] = "Z9100MntWndClass";
-constexpr wchar_t kMainClassW[] = L"Z9100MntWndClass";
-constexpr wchar_t kMainTitleW[] = L"Z9100Mnt";
+constexpr char kMainClass[] = "Z9100MntWndClass";
+constexpr char kMainTitle[] = "Z9100Mnt";
 constexpr char kMessengerClass[] = "SpyHookClass";
 constexpr char kMessengerTitle[] = "SpyHookWindow";
 constexpr int kMainIconId = 801;

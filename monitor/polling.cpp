@@ -23,7 +23,7 @@ void ShowDisconnectWarning() {
   z9::WriteSettingDword("AudioStatus", 0);
 }
 
-void PostEvent(UINT id) { PostMessageW(Monitor().mainWindow, WM_COMMAND, id, 0); }
+void PostEvent(UINT id) { PostMessageA(Monitor().mainWindow, WM_COMMAND, id, 0); }
 
 void PollingThread(WorkerShared& shared) {
   LogLine("Thread created.....");

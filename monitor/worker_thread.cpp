@@ -77,7 +77,7 @@ bool WaitHandlingSentMessages(HANDLE handle, DWORD timeoutMs) {
     if (r != WAIT_OBJECT_0 + 1) return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
     // Handles the waiting sent messages and nothing else.
     MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
 }
 

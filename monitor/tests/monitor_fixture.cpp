@@ -3,6 +3,7 @@
 #include <dbt.h>
 #include <tlhelp32.h>
 
+#include <cstddef>
 #include <cstring>
 
 namespace mnttest {
@@ -230,18 +231,38 @@ void MonitorTest::PostEvent(const char* messageName, LPARAM lParam) {
   PostMessageA(window, WM_COMMAND, RegisterWindowMessageA(messageName), lParam);
 }
 
-bool MonitorTest::SendInterfaceNotice(WPARAM event, const std::wstring& path) {
-  const size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (path.size() + 1) * sizeof(WCHAR);
+namespace {
+
+// A device-interface notice of the capture class naming `name` (`bytes`
+// bytes, its zero included), at least as large as the structure itself.
+std::vector<BYTE> InterfaceNotice(const void* name, size_t bytes) {
+  constexpr size_t kNameAt = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
+  const size_t size = kNameAt + bytes;
   std::vector<BYTE> block(size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) ? sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)
                                                                           : size,
                           0);
-  auto* notice = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(block.data());
-  notice->dbcc_size = static_cast<DWORD>(block.size());
-  notice->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  notice->dbcc_classguid = {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
-  std::memcpy(notice->dbcc_name, path.c_str(), (path.size() + 1) * sizeof(WCHAR));
+  auto* notice = reinterpret_cast<DEV_BROADCAST_HDR*>(block.data());
+  notice->dbch_size = static_cast<DWORD>(block.size());
+  notice->dbch_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  const GUID capture = {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+  std::memcpy(block.data() + offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_classguid), &capture, sizeof capture);
+  std::memcpy(block.data() + kNameAt, name, bytes);
+  return block;
+}
+
+}  // namespace
+
+bool MonitorTest::SendInterfaceNotice(WPARAM event, const std::wstring& path) {
+  std::vector<BYTE> block = InterfaceNotice(path.c_str(), (path.size() + 1) * sizeof(WCHAR));
   DWORD_PTR answer = 0;
   return SendMessageTimeoutW(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(block.data()), SMTO_NORMAL,
+                             10000, &answer) != 0;
+}
+
+bool MonitorTest::SendInterfaceNotice(WPARAM event, const std::string& path) {
+  std::vector<BYTE> block = InterfaceNotice(path.c_str(), path.size() + 1);
+  DWORD_PTR answer = 0;
+  return SendMessageTimeoutA(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(block.data()), SMTO_NORMAL,
                              10000, &answer) != 0;
 }
 

@@ -99,8 +99,11 @@ class MonitorTest : public ::testing::Test {
 
   // Posts WM_COMMAND with a registered message's id.
   void PostEvent(const char* messageName, LPARAM lParam = 0);
-  // Sends a device-interface notice (wide form) as the system would.
+  // Sends a device-interface notice as the system would: the wide form (what
+  // Wine sends to every window) or the ANSI form (what Windows sends to a
+  // window of an ANSI class).
   bool SendInterfaceNotice(WPARAM event, const std::wstring& path);
+  bool SendInterfaceNotice(WPARAM event, const std::string& path);
   // Sends WM_POWERBROADCAST; returns the window's answer.
   LRESULT SendPower(WPARAM event, DWORD timeoutMs = 5000);
 

@@ -1,11 +1,13 @@
 // The monitor's rules on their own: what a polling cycle makes of the raw
 // button state, the blink switch of WM_COPYDATA, the camera's name rule, the
-// reading of device-interface notices and the cutting of long log lines.
+// reading of device-interface notices in both forms and the cutting of long
+// log lines.
 #include <windows.h>
 
 #include <dbt.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -13,7 +15,7 @@
 
 #include "button_poller.h"
 #include "camera_match.h"
-#include "device_presence.h"
+#include "device_notice.h"
 #include "log.h"
 #include "messenger.h"
 
@@ -173,6 +175,199 @@ TEST(InterfaceNoticeTest, ThePathIsReadWithinTheNoticeAndCutToTheBuffer) {
   EXPECT_FALSE(ReadInterfaceNotice(tooSmall.data(), path, sizeof path, &cls));
   auto volume = Notice(L"A", DBT_DEVTYP_VOLUME);
   EXPECT_FALSE(ReadInterfaceNotice(volume.data(), path, sizeof path, &cls));
+}
+
+// --- Notices as raw bytes, in both forms -------------------------------------------
+
+constexpr GUID kCapture = {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+constexpr size_t kNameAt = 28;  // header (12 bytes) and class (16 bytes)
+
+std::vector<BYTE> AnsiName(const std::string& s) { return std::vector<BYTE>(s.c_str(), s.c_str() + s.size() + 1); }
+
+std::vector<BYTE> WideName(const std::wstring& s) {
+  std::vector<BYTE> b((s.size() + 1) * 2, 0);
+  for (size_t i = 0; i < s.size(); ++i) {
+    b[2 * i] = static_cast<BYTE>(s[i] & 0xFF);
+    b[2 * i + 1] = static_cast<BYTE>(s[i] >> 8);
+  }
+  return b;
+}
+
+void PutDword(std::vector<BYTE>& b, size_t at, DWORD v) { std::memcpy(b.data() + at, &v, sizeof v); }
+
+// Header, capture class and the name bytes as given; the header's size is the
+// length of the whole block.
+std::vector<BYTE> NoticeBytes(const std::vector<BYTE>& name, DWORD type = DBT_DEVTYP_DEVICEINTERFACE) {
+  std::vector<BYTE> b(kNameAt + name.size(), 0);
+  if (!name.empty()) std::memcpy(b.data() + kNameAt, name.data(), name.size());
+  PutDword(b, 0, static_cast<DWORD>(b.size()));
+  PutDword(b, 4, type);
+  PutDword(b, 8, 0xDDDDDDDD);  // reserved: whatever is there is ignored
+  std::memcpy(b.data() + 12, &kCapture, sizeof kCapture);
+  return b;
+}
+
+// The first `size` bytes of a notice whose header says `size` (at least the
+// size field itself is kept).
+std::vector<BYTE> Cut(std::vector<BYTE> notice, size_t size) {
+  notice.resize(size < 4 ? 4 : size);
+  PutDword(notice, 0, static_cast<DWORD>(size));
+  return notice;
+}
+
+// A copy of the bytes that ends right before a page that cannot be read: any
+// read past the block faults.
+class GuardedBlock {
+ public:
+  explicit GuardedBlock(const std::vector<BYTE>& bytes) {
+    SYSTEM_INFO si{};
+    GetSystemInfo(&si);
+    const size_t page = si.dwPageSize;
+    const size_t span = (bytes.size() / page + 1) * page;
+    base_ = static_cast<BYTE*>(VirtualAlloc(nullptr, span + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old = 0;
+    if (base_ == nullptr || !VirtualProtect(base_ + span, page, PAGE_NOACCESS, &old)) return;
+    data_ = base_ + span - bytes.size();
+    if (!bytes.empty()) std::memcpy(data_, bytes.data(), bytes.size());
+  }
+  ~GuardedBlock() {
+    if (base_) VirtualFree(base_, 0, MEM_RELEASE);
+  }
+  GuardedBlock(const GuardedBlock&) = delete;
+  GuardedBlock& operator=(const GuardedBlock&) = delete;
+  const BYTE* data() const { return data_; }
+
+ private:
+  BYTE* base_ = nullptr;
+  BYTE* data_ = nullptr;
+};
+
+struct Decoded {
+  bool ok = false;
+  std::string path;
+  GUID cls{};
+  NoticeForm form = NoticeForm::Ansi;
+};
+
+// Reads the notice from a guarded copy into a path buffer of `pathSize` bytes
+// with watched bytes after it.
+Decoded Decode(const std::vector<BYTE>& notice, size_t pathSize = 260) {
+  GuardedBlock block(notice);
+  EXPECT_NE(block.data(), nullptr);
+  constexpr char kWatch = '#';
+  std::vector<char> buffer(pathSize + 8, kWatch);
+  Decoded d;
+  d.ok = ReadInterfaceNotice(block.data(), buffer.data(), pathSize, &d.cls, &d.form);
+  const auto end = std::find(buffer.begin(), buffer.begin() + pathSize, '\0');
+  EXPECT_NE(end, buffer.begin() + pathSize) << "the path is terminated within its buffer";
+  d.path.assign(buffer.begin(), end);
+  for (size_t i = pathSize; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], kWatch) << "written past the path at " << i;
+  return d;
+}
+
+const char kPath[] = "\\\\?\\ROOT#VID_FFF1&PID_A14C&MI_00#0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}";
+const wchar_t kPathW[] = L"\\\\?\\ROOT#VID_FFF1&PID_A14C&MI_00#0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}";
+
+TEST(NoticeFormTest, BothFormsGiveTheSamePathAndClass) {
+  const Decoded ansi = Decode(NoticeBytes(AnsiName(kPath)));
+  ASSERT_TRUE(ansi.ok);
+  EXPECT_EQ(ansi.form, NoticeForm::Ansi);
+  EXPECT_EQ(ansi.path, kPath);
+  EXPECT_EQ(std::memcmp(&ansi.cls, &kCapture, sizeof kCapture), 0);
+
+  const Decoded wide = Decode(NoticeBytes(WideName(kPathW)));
+  ASSERT_TRUE(wide.ok);
+  EXPECT_EQ(wide.form, NoticeForm::Wide);
+  EXPECT_EQ(wide.path, kPath);
+  EXPECT_EQ(std::memcmp(&wide.cls, &kCapture, sizeof kCapture), 0);
+
+  // Case is kept as sent; comparing is the matcher's business.
+  EXPECT_EQ(Decode(NoticeBytes(WideName(L"\\\\?\\root#vid_fff1"))).path, "\\\\?\\root#vid_fff1");
+  EXPECT_EQ(Decode(NoticeBytes(AnsiName("\\\\?\\Root#Vid_FFF1"))).path, "\\\\?\\Root#Vid_FFF1");
+  // Anything after the name's zero is not part of it.
+  auto trailing = AnsiName("AB");
+  trailing.insert(trailing.end(), {'C', 'D', 0});
+  EXPECT_EQ(Decode(NoticeBytes(trailing)).path, "AB");
+  auto trailingW = WideName(L"AB");
+  trailingW.insert(trailingW.end(), {'C', 0, 0, 0});
+  EXPECT_EQ(Decode(NoticeBytes(trailingW)).path, "AB");
+}
+
+TEST(NoticeFormTest, ANameWithoutItsZeroEndsWithTheNotice) {
+  // Sizes that end anywhere in the name, in both forms: the path is what the
+  // size covers, and the guard page shows that nothing further is read.
+  const std::string full = "\\\\?\\ROOT#VID";
+  for (size_t keep = 0; keep <= full.size(); ++keep) {
+    const Decoded a = Decode(Cut(NoticeBytes(AnsiName(full)), kNameAt + keep));
+    ASSERT_TRUE(a.ok) << keep;
+    EXPECT_EQ(a.path, full.substr(0, keep)) << keep;
+  }
+  const std::wstring fullW(full.begin(), full.end());
+  for (size_t bytes = 0; bytes <= fullW.size() * 2; ++bytes) {
+    const Decoded w = Decode(Cut(NoticeBytes(WideName(fullW)), kNameAt + bytes));
+    ASSERT_TRUE(w.ok) << bytes;
+    // An odd size leaves half a character, which is not read; one byte alone
+    // is a one-character ANSI name, and that reads the same.
+    const size_t chars = bytes == 1 ? 1 : bytes / 2;
+    EXPECT_EQ(w.path, full.substr(0, chars)) << bytes;
+    if (bytes >= 2) {
+      EXPECT_EQ(w.form, NoticeForm::Wide) << bytes;
+    }
+  }
+}
+
+TEST(NoticeFormTest, EmptyAndOneCharacterNames) {
+  // No name bytes at all, an empty name in each form, and one character.
+  const Decoded none = Decode(Cut(NoticeBytes({}), kNameAt));
+  EXPECT_TRUE(none.ok);
+  EXPECT_EQ(none.path, "");
+  EXPECT_EQ(Decode(NoticeBytes(AnsiName(""))).path, "");
+  EXPECT_EQ(Decode(NoticeBytes(WideName(L""))).path, "");
+  EXPECT_TRUE(Decode(NoticeBytes(WideName(L""))).ok);
+  EXPECT_EQ(Decode(NoticeBytes(AnsiName("Q"))).path, "Q");
+  EXPECT_EQ(Decode(NoticeBytes(WideName(L"Q"))).path, "Q");
+  // Zeros all the way: still empty, still in bounds.
+  EXPECT_EQ(Decode(NoticeBytes(std::vector<BYTE>(7, 0))).path, "");
+}
+
+TEST(NoticeFormTest, NoticesTooShortOrOfAnotherKindAreRefused) {
+  const auto good = NoticeBytes(AnsiName(kPath));
+  // Sizes below the header: not even the device type is read.
+  for (size_t size : {0u, 3u, 4u, 8u, 11u}) {
+    const Decoded d = Decode(Cut(good, size));
+    EXPECT_FALSE(d.ok) << size;
+    EXPECT_EQ(d.path, "") << size;
+  }
+  // A header, but not the whole class.
+  for (size_t size : {12u, 20u, 27u}) EXPECT_FALSE(Decode(Cut(good, size)).ok) << size;
+  EXPECT_TRUE(Decode(Cut(good, 28)).ok);
+
+  const DWORD otherKinds[] = {DBT_DEVTYP_VOLUME, DBT_DEVTYP_HANDLE, DBT_DEVTYP_PORT, 0};
+  for (DWORD type : otherKinds) {
+    EXPECT_FALSE(Decode(NoticeBytes(AnsiName(kPath), type)).ok) << type;
+    EXPECT_FALSE(Decode(NoticeBytes(WideName(kPathW), type)).ok) << type;
+  }
+
+  char path[8] = "x";
+  GUID cls{};
+  EXPECT_FALSE(ReadInterfaceNotice(nullptr, path, sizeof path, &cls));
+  EXPECT_FALSE(ReadInterfaceNotice(good.data(), nullptr, sizeof path, &cls));
+  EXPECT_FALSE(ReadInterfaceNotice(good.data(), path, 0, &cls));
+  EXPECT_EQ(path[0], 'x') << "a path of no room is not written";
+  EXPECT_TRUE(ReadInterfaceNotice(good.data(), path, sizeof path, nullptr)) << "the class is optional";
+  EXPECT_STREQ(path, "\\\\?\\ROO");
+}
+
+TEST(NoticeFormTest, LongNamesAreCutToThePathBuffer) {
+  const std::string longName(3000, 'q');
+  const std::wstring longNameW(3000, L'q');
+  for (size_t room : {1u, 2u, 64u, 1024u}) {
+    EXPECT_EQ(Decode(NoticeBytes(AnsiName(longName)), room).path, longName.substr(0, room - 1)) << room;
+    EXPECT_EQ(Decode(NoticeBytes(WideName(longNameW)), room).path, longName.substr(0, room - 1)) << room;
+  }
+  // A name that fits exactly.
+  EXPECT_EQ(Decode(NoticeBytes(AnsiName("abc")), 4).path, "abc");
+  EXPECT_EQ(Decode(NoticeBytes(WideName(L"abc")), 4).path, "abc");
 }
 
 size_t Format(char (&line)[kLogLineSize], const char* format, ...) {

@@ -1,9 +1,14 @@
 // The camera coming and going: unplug and replug on the bench, notices sent
-// to the window as the system sends them, the composite device's second
-// function and a foreign camera, and suspend / resume.
+// to the window as the system sends them (in both forms), the real notices an
+// ANSI window gets, the composite device's second function and a foreign
+// camera, and suspend / resume.
 #include "monitor_fixture.h"
 
 #include <dbt.h>
+
+#include <cstdio>
+
+#include "device_notice.h"
 
 using namespace mnttest;
 
@@ -39,7 +44,7 @@ TEST_F(Presence, UnplugStopsThePollingAndReplugStartsItAgain) {
   const size_t mark = log.Size();
   ASSERT_TRUE(bench.Unplug());
   ASSERT_TRUE(log.WaitFor("Device disconnect..", 5000, 1, mark)) << log.Dump(mark);
-  // The notice carries the whole path: the window reads the wide form.
+  // The notice carries the whole path, whichever form the system sends.
   int named = 0;
   const auto lines = log.Lines();
   for (size_t i = mark; i < lines.size(); ++i) named += Upper(lines[i]) == Upper("Device Name: " + path);
@@ -112,6 +117,114 @@ TEST_F(Presence, NoticesOfOtherDevicesOnlyLogTheirName) {
   ASSERT_TRUE(SendInterfaceNotice(DBT_DEVICEREMOVECOMPLETE, Wide(Upper(camera))));
   EXPECT_TRUE(log.WaitFor("Device disconnect..", 3000, 1, mark));
   EXPECT_TRUE(log.WaitFor("Thread killed.....", 3000, 1, mark)) << log.Dump(mark);
+}
+
+TEST_F(Presence, AnsiNoticesAreReadLikeWideOnes) {
+  ASSERT_TRUE(StartPolling());
+  const std::string camera = CameraPath();
+  const std::string foreign = "\\\\?\\ROOT#VID_1234&PID_5678#0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}";
+  const size_t mark = log.Size();
+  ASSERT_TRUE(SendInterfaceNotice(DBT_DEVICEARRIVAL, foreign));
+  const std::string longName = "\\\\?\\" + std::string(1500, 'Q');
+  ASSERT_TRUE(SendInterfaceNotice(DBT_DEVICEREMOVECOMPLETE, longName));
+  EXPECT_EQ(log.Count("Device Name: " + foreign, mark), 1) << log.Dump(mark);
+  EXPECT_EQ(log.Count(("Device Name: " + longName).substr(0, 503), mark), 1);
+  EXPECT_EQ(log.Count("Device disconnect..", mark), 0);
+  EXPECT_TRUE(StillPolling());
+
+  // The camera's path in lower case, as Windows names it.
+  const size_t gone = log.Size();
+  ASSERT_TRUE(SendInterfaceNotice(DBT_DEVICEREMOVECOMPLETE, camera));
+  EXPECT_EQ(log.Find("Device Name: " + camera, gone), static_cast<int>(gone)) << log.Dump(gone);
+  EXPECT_TRUE(log.WaitFor("Device disconnect..", 3000, 1, gone));
+  EXPECT_TRUE(log.WaitFor("Thread killed.....", 3000, 1, gone)) << log.Dump(gone);
+  EXPECT_TRUE(NotPolling());
+
+  const size_t back = log.Size();
+  ASSERT_TRUE(SendInterfaceNotice(DBT_DEVICEARRIVAL, Upper(camera)));
+  EXPECT_TRUE(log.WaitFor("Device connect..", 3000, 1, back)) << log.Dump(back);
+  EXPECT_TRUE(log.WaitFor("Thread created.....", 3000, 1, back));
+  EXPECT_TRUE(StillPolling());
+}
+
+// A window of an ANSI class, registered for capture-interface notices as the
+// monitor registers; it keeps each arrival and removal notice as it came.
+class AnsiNoticeWindow {
+ public:
+  AnsiNoticeWindow() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Z9MntTestNoticeWindow";
+    RegisterClassA(&wc);
+    hwnd_ = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
+                            nullptr);
+    if (!hwnd_) return;
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    DEV_BROADCAST_DEVICEINTERFACE_A filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+    notify_ = RegisterDeviceNotificationA(hwnd_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+  }
+  ~AnsiNoticeWindow() {
+    if (notify_) UnregisterDeviceNotification(notify_);
+    if (hwnd_) DestroyWindow(hwnd_);
+  }
+  AnsiNoticeWindow(const AnsiNoticeWindow&) = delete;
+  AnsiNoticeWindow& operator=(const AnsiNoticeWindow&) = delete;
+  bool ok() const { return hwnd_ && notify_ && !IsWindowUnicode(hwnd_); }
+
+  struct Notice {
+    WPARAM event;
+    std::vector<BYTE> bytes;
+  };
+  const std::vector<Notice>& notices() const { return notices_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<AnsiNoticeWindow*>(GetWindowLongPtrA(h, GWLP_USERDATA));
+    if (msg == WM_DEVICECHANGE && self && (wp == DBT_DEVICEARRIVAL || wp == DBT_DEVICEREMOVECOMPLETE) && lp) {
+      const auto* bytes = reinterpret_cast<const BYTE*>(lp);
+      const DWORD size = reinterpret_cast<const DEV_BROADCAST_HDR*>(lp)->dbch_size;
+      self->notices_.push_back({wp, std::vector<BYTE>(bytes, bytes + size)});
+      return TRUE;
+    }
+    return DefWindowProcA(h, msg, wp, lp);
+  }
+
+  HWND hwnd_ = nullptr;
+  HDEVNOTIFY notify_ = nullptr;
+  std::vector<Notice> notices_;
+};
+
+TEST_F(Presence, RealNoticesAtAnAnsiWindowReadAsTheCameraPath) {
+  AnsiNoticeWindow window;
+  ASSERT_TRUE(window.ok());
+  const std::string path = CameraPath();
+  ASSERT_FALSE(path.empty());
+  // A fresh registration takes a moment to reach the plug-and-play side.
+  wintest::PumpFor(300);
+
+  ASSERT_TRUE(bench.Unplug());
+  ASSERT_TRUE(wintest::WaitUntil([&] { return !window.notices().empty(); }, 5000));
+  ASSERT_TRUE(bench.Replug());
+  ASSERT_TRUE(wintest::WaitUntil([&] { return window.notices().size() >= 2; }, 5000));
+
+  const WPARAM expected[] = {DBT_DEVICEREMOVECOMPLETE, DBT_DEVICEARRIVAL};
+  for (size_t i = 0; i < 2; ++i) {
+    const auto& notice = window.notices()[i];
+    EXPECT_EQ(notice.event, expected[i]);
+    char read[1024];
+    GUID cls{};
+    z9mnt::NoticeForm form{};
+    ASSERT_TRUE(z9mnt::ReadInterfaceNotice(notice.bytes.data(), read, sizeof read, &cls, &form)) << i;
+    EXPECT_EQ(Upper(read), Upper(path)) << i;
+    EXPECT_EQ(cls.Data1, 0x65E8773Du);
+    // Windows sends this window the ANSI form, Wine the wide one.
+    std::printf("notice %u at an ANSI window came in the %s form\n", static_cast<unsigned>(i),
+                form == z9mnt::NoticeForm::Wide ? "wide" : "ANSI");
+  }
 }
 
 // The second function of the composite device and another maker's camera,

@@ -32,6 +32,7 @@ TEST_F(Startup, CameraPresentLogsTheStartSequenceAndPolls) {
   EXPECT_TRUE(IsWindowVisible(window)) << "debug mode shows the window";
   EXPECT_EQ(FindWindowA(kMainClass, kMainTitle), window);
   EXPECT_EQ(GetClassLongA(window, GCL_STYLE), static_cast<DWORD>(CS_HREDRAW | CS_VREDRAW));
+  EXPECT_FALSE(IsWindowUnicode(window)) << "an ANSI class: Windows 98 and ME have no wide one";
   // The list box switches its scroll-bar styles itself as the lines need them.
   const DWORD scrollBars = WS_VSCROLL | WS_HSCROLL;
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(log.list(), GWL_STYLE)) & ~scrollBars, 0x50304100u & ~scrollBars);
