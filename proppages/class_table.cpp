@@ -3,15 +3,11 @@
 #include <new>
 
 #include "class_factory.h"
+#include "default_page1.h"
 #include "default_page2.h"
 #include "page_clsids.h"
 #include "prop_page1.h"
 #include "prop_page2.h"
-#ifdef Z9_HAVE_DEFAULT_PAGE1
-#include "default_page1.h"
-#else
-#include "default_page1_shell.h"
-#endif
 
 namespace z9 {
 namespace {

@@ -6,7 +6,6 @@
 #include <initializer_list>
 #include <new>
 
-#include "access/camera_access.h"
 #include "access/ks_interfaces.h"
 #include "access/slider_rules.h"
 #include "page_clsids.h"
@@ -102,11 +101,7 @@ constexpr SliderRow kExposureRow = {kExposureLabel, kExposureSlider, kExposureEd
 constexpr ULONG kProcAmpReadOrder[] = {kBrightness, kContrast, kHue,       kSaturation, kSharpness,
                                        kGamma,      kWhiteBalance, kBacklight, kColorEnable, kGain};
 
-struct PageText {
-  int id;
-  const char* key;
-};
-constexpr PageText kTexts[] = {
+constexpr DialogText kTexts[] = {
     {245, "DlgString25"}, {249, "DlgString26"}, {253, "DlgString27"}, {257, "DlgString28"}, {261, "DlgString29"},
     {265, "DlgString30"}, {269, "DlgString31"}, {273, "DlgString32"}, {277, "DlgString33"}, {278, "DlgString34"},
     {316, "DlgString45"}, {411, "DlgString11"}, {412, "DlgString12"}, {403, "DlgString38"}, {410, "DlgString49"},
@@ -132,10 +127,7 @@ struct Tables {
   StandardControlTable camera;
   ExtControlTable ext;
 };
-Tables& SharedTables() {
-  static Tables tables;
-  return tables;
-}
+Tables& SharedTables() { return ProcessWideTable<CDefaultPage1, Tables>(); }
 
 void DebugLine(const char* format, int a, int b, int c = 0) {
   char line[128];
@@ -149,37 +141,9 @@ bool Flagged(int32_t value, int32_t bit) { return (value & bit) != 0; }
 
 PageBase* CreateDefaultPage1() { return new (std::nothrow) CDefaultPage1(); }
 
-CDefaultPage1::CDefaultPage1() : PageBase(CLSID_DefaultPage1, kDialogId, kTitleId) {}
+CDefaultPage1::CDefaultPage1() : StandardControlPage(CLSID_DefaultPage1, kDialogId, kTitleId) {}
 
 CDefaultPage1::~CDefaultPage1() = default;
-
-// ---- the page's own operations ----------------------------------------------
-
-HRESULT CDefaultPage1::SetControl(const GUID& set, ULONG id, StandardControl* entry) {
-  if (entry == nullptr) return E_POINTER;
-  bool requestFailed = false;
-  const HRESULT hr = camprop::SetControl(Object(0), set, id, *entry, &requestFailed);
-  if (!requestFailed) SetDirty(true);
-  return hr;
-}
-
-HRESULT CDefaultPage1::GetControl(const GUID& set, ULONG id, StandardControl* entry) {
-  return camprop::GetControl(Object(0), set, id, entry);
-}
-
-HRESULT CDefaultPage1::GetControlRange(const GUID& set, ULONG id, StandardControl* entry) {
-  return camprop::GetControlRange(Object(0), set, id, entry);
-}
-
-HRESULT CDefaultPage1::GetExtControl(ULONG id, ControlInfo* record) {
-  return camprop::GetExtControl(Object(0), id, record);
-}
-
-HRESULT CDefaultPage1::SetExtControl(ULONG id, const ControlInfo& record) {
-  const HRESULT hr = camprop::SetExtControl(Object(0), id, record);
-  SetDirty(true);
-  return hr;
-}
 
 // ---- initialisation ------------------------------------------------------------
 
@@ -268,7 +232,7 @@ void CDefaultPage1::InitExtension() {
   camprop::EnableItem(dlg, kSnapshotLabel, snapshotOk);
   if (snapshotOk) {
     int type = 0, width = 0, height = 0;
-    camprop::GetStreamInfo(Object(0), &type, &width, &height);
+    GetStreamInfo(&type, &width, &height);
     DebugLine("StreamInfo: ST[%d], [%d, %d]", type, width, height);
     DebugLine("ValInfo: [%d], [%d]", snapshot.Value & kSnapshotIndexBits, snapshot.Value);
     FillSnapshotSizes(width, height);
@@ -293,7 +257,7 @@ void CDefaultPage1::InitExtension() {
 
 void CDefaultPage1::SetTexts() {
   LoadPageStrings();
-  for (const PageText& text : kTexts) SetDlgItemTextA(Dialog(), text.id, PageString(text.key));
+  SetDialogTexts(Dialog(), kTexts);
 }
 
 void CDefaultPage1::ShowFrequency(int32_t value) {
@@ -439,11 +403,7 @@ void CDefaultPage1::OnDefault() {
   for (const PictureRow& r : kPictureRows) {
     StandardControl& e = t.procAmp[r.id];
     if (!e.Supported()) continue;
-    e.Value = e.Baseline.Default;
-    e.Flags = e.Baseline.Flags;
-    e.Capabilities = e.Baseline.Capabilities;
-    if (e.Capabilities & camprop::kCapsAuto)
-      e.Flags = (e.Capabilities & camprop::kCapsAutoByDefault) ? kControlFlagsAuto : kControlFlagsManual;
+    camprop::RestoreDefault(&e);
     camprop::ShowSliderValue(dlg, r.row, e.Value);
     SetControl(VideoProcAmpSet(), r.id, &e);
   }

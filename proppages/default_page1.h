@@ -4,24 +4,14 @@
 // to the camera at once; Apply commits, closing without Apply takes back.
 #pragma once
 #include "access/control_tables.h"
-#include "page_base.h"
+#include "camera_page.h"
 
 namespace z9 {
 
-class CDefaultPage1 : public PageBase {
+class CDefaultPage1 : public StandardControlPage {
  public:
   CDefaultPage1();
   ~CDefaultPage1() override;
-
-  // The page's own virtual operations, in this slot order after the
-  // IPropertyPage slots. All three work on object 0.
-  // SET of the entry's working state; marks the page dirty unless the request
-  // was sent and failed.
-  virtual HRESULT SetControl(const GUID& set, ULONG id, camprop::StandardControl* entry);
-  // GET into the entry's working state.
-  virtual HRESULT GetControl(const GUID& set, ULONG id, camprop::StandardControl* entry);
-  // GET plus access, range and default into a cleared entry.
-  virtual HRESULT GetControlRange(const GUID& set, ULONG id, camprop::StandardControl* entry);
 
   BOOL OnInitDialog() override;
   BOOL OnCommand(WORD id, WORD code, HWND control) override;
@@ -30,9 +20,6 @@ class CDefaultPage1 : public PageBase {
   void OnApply() override;
 
  private:
-  HRESULT GetExtControl(ULONG id, ControlInfo* record);
-  HRESULT SetExtControl(ULONG id, const ControlInfo& record);  // marks the page dirty
-
   void InitPictureRows();
   void InitSwitches();
   void InitFrequency();

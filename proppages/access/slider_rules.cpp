@@ -61,13 +61,9 @@ void SetUpSliderRow(HWND dialog, const SliderRow& row, const StandardControl& en
   }
   EnableItem(dialog, row.label, true);
   if (showRange && row.slider != 0) {
-    if (HWND slider = GetDlgItem(dialog, row.slider)) {
-      SendMessageA(slider, TBM_SETRANGEMIN, FALSE, entry.Baseline.Minimum);
-      SendMessageA(slider, TBM_SETRANGEMAX, FALSE, entry.Baseline.Maximum);
-      SendMessageA(slider, TBM_SETPAGESIZE, 0, entry.Baseline.Step);
-      SendMessageA(slider, TBM_SETPOS, TRUE, entry.Value);
-      EnableWindow(slider, TRUE);
-    }
+    SetSliderRange(dialog, row.slider, entry.Baseline.Minimum, entry.Baseline.Maximum, entry.Baseline.Step,
+                   entry.Value);
+    EnableItem(dialog, row.slider, true);
     if (row.edit != 0) {
       EnableItem(dialog, row.edit, true);
       SetDlgItemInt(dialog, row.edit, static_cast<UINT>(entry.Value), TRUE);
@@ -81,20 +77,43 @@ void SetUpSliderRow(HWND dialog, const SliderRow& row, const StandardControl& en
   }
 }
 
+void SetSliderRange(HWND dialog, int sliderId, int32_t minimum, int32_t maximum, int32_t step, int32_t position) {
+  HWND slider = GetDlgItem(dialog, sliderId);
+  if (slider == nullptr) return;
+  SendMessageA(slider, TBM_SETRANGEMIN, FALSE, minimum);
+  SendMessageA(slider, TBM_SETRANGEMAX, FALSE, maximum);
+  SendMessageA(slider, TBM_SETPAGESIZE, 0, step);
+  SendMessageA(slider, TBM_SETPOS, TRUE, position);
+}
+
 void ShowSliderValue(HWND dialog, const SliderRow& row, int32_t value) {
   if (row.edit != 0) SetDlgItemInt(dialog, row.edit, static_cast<UINT>(value), TRUE);
   if (row.slider != 0) SendDlgItemMessageA(dialog, row.slider, TBM_SETPOS, TRUE, value);
 }
 
-int32_t ScrollSlider(HWND dialog, const SliderRow& row, int code, WORD thumb, StandardControl* entry) {
+int32_t ScrollSliderInRange(HWND dialog, const SliderRow& row, int code, WORD thumb, int32_t minimum,
+                            int32_t maximum) {
   const auto position = static_cast<int32_t>(SendDlgItemMessageA(dialog, row.slider, TBM_GETPOS, 0, 0));
   // The notification carries the thumb in 16 bits: signed for a range that
   // reaches below zero.
-  const int32_t carried = entry->Baseline.Minimum < 0 ? static_cast<int16_t>(thumb) : static_cast<int32_t>(thumb);
-  const int32_t value = SliderTarget(code, position, carried, entry->Baseline.Minimum, entry->Baseline.Maximum);
+  const int32_t carried = minimum < 0 ? static_cast<int16_t>(thumb) : static_cast<int32_t>(thumb);
+  const int32_t value = SliderTarget(code, position, carried, minimum, maximum);
   ShowSliderValue(dialog, row, value);
-  entry->Value = value;
   return value;
+}
+
+int32_t ScrollSlider(HWND dialog, const SliderRow& row, int code, WORD thumb, StandardControl* entry) {
+  entry->Value = ScrollSliderInRange(dialog, row, code, thumb, entry->Baseline.Minimum, entry->Baseline.Maximum);
+  return entry->Value;
+}
+
+bool RestoreDefault(StandardControl* entry) {
+  entry->Value = entry->Baseline.Default;
+  entry->Flags = entry->Baseline.Flags;
+  entry->Capabilities = entry->Baseline.Capabilities;
+  if (entry->Capabilities & kCapsAuto)
+    entry->Flags = (entry->Capabilities & kCapsAutoByDefault) ? kControlFlagsAuto : kControlFlagsManual;
+  return entry->Flags == kControlFlagsAuto;
 }
 
 void ClickAutoBox(HWND dialog, const SliderRow& row, StandardControl* entry) {

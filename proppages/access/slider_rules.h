@@ -61,6 +61,9 @@ void DisableRow(HWND dialog, const SliderRow& row);
 // is 1 (for a slider-locking row the checked box also disables the slider).
 void SetUpSliderRow(HWND dialog, const SliderRow& row, const StandardControl& entry, bool showRange);
 
+// Gives a slider its range, page size and position.
+void SetSliderRange(HWND dialog, int sliderId, int32_t minimum, int32_t maximum, int32_t step, int32_t position);
+
 // Shows `value` in the row's edit box (decimal) and on its slider.
 void ShowSliderValue(HWND dialog, const SliderRow& row, int32_t value);
 
@@ -68,6 +71,18 @@ void ShowSliderValue(HWND dialog, const SliderRow& row, int32_t value);
 // `code`, shows the result and stores it as the entry's working Value. The
 // caller then sends the SET.
 int32_t ScrollSlider(HWND dialog, const SliderRow& row, int code, WORD thumb, StandardControl* entry);
+
+// The slider rule for a control whose range is `minimum`..`maximum`: the
+// target of the notification, shown in the row's edit box (when it has one)
+// and on the slider. The caller stores it and sends the SET.
+int32_t ScrollSliderInRange(HWND dialog, const SliderRow& row, int code, WORD thumb, int32_t minimum,
+                            int32_t maximum);
+
+// What the Default buttons do to a standard control: Value = Default, Flags
+// and Capabilities from the baseline; where automatic mode is possible, Flags
+// becomes automatic when that is the default mode and manual otherwise.
+// Returns whether the control is now automatic.
+bool RestoreDefault(StandardControl* entry);
 
 // The auto box rule after a click on the row's auto box: Flags 1 when it is
 // now checked, 2 when not; a slider-locking row also disables or enables its

@@ -15,178 +15,26 @@
 #include <string>
 #include <vector>
 
-#include "bench_client.h"
-#include "ks_interfaces.h"
-#include "ks_requests.h"
-#include "page_clsids.h"
+#include "page_test_fixture.h"
 #include "test_access_filter.h"
-#include "win_handles.h"
-#include "wintest.h"
 
+using pagetest::IsSet;
+using pagetest::Sent;
 using proptest::FakeFilter;
 using proptest::QueryMode;
 using proptest::Request;
 
 namespace {
 
-constexpr CLSID kClsidProxy = {0x17CCA71B, 0xECD7, 0x11D0, {0xB9, 0x08, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
-constexpr char kSettingsKey[] = "Software\\RidEva\\Z9100";
-constexpr char kParentClass[] = "Z9PageTestParent";
-
 // Every control the page may enable (all but the group boxes and Default).
 constexpr int kRowControls[] = {245, 246, 247, 249, 250, 251, 253, 254, 255, 257, 258, 259, 261, 262, 263,
                                 265, 266, 267, 316, 313, 314, 411, 412, 415, 414, 269, 270, 271, 272, 403,
                                 400, 401, 402, 407, 408, 409, 276, 273, 280, 277, 399, 410};
 
-// Records what the page tells its site.
-class TestSite final : public IPropertyPageSite {
- public:
-  std::vector<DWORD> statuses;
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IPropertyPageSite)) return E_NOINTERFACE;
-    *out = static_cast<IPropertyPageSite*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(InterlockedDecrement(&refs_)); }
-  STDMETHODIMP OnStatusChange(DWORD flags) override {
-    statuses.push_back(flags);
-    return S_OK;
-  }
-  STDMETHODIMP GetLocaleID(LCID* lcid) override {
-    if (!lcid) return E_POINTER;
-    *lcid = LOCALE_USER_DEFAULT;
-    return S_OK;
-  }
-  STDMETHODIMP GetPageContainer(IUnknown** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
-
- private:
-  LONG refs_ = 1;
-};
-
-// A SET as the camera received it.
-struct Sent {
-  uint32_t kind, id;
-  int32_t value, flags;
-};
-
-// Settings values that would change the page's texts or tabs: kept aside
-// while the suite runs.
-struct SavedValue {
-  const char* name;
-  bool isText;
-  bool present = false;
-  std::string text;
-  DWORD number = 0;
-};
-
-class VideoProcAmpPage : public ::testing::Test {
+class VideoProcAmpPage : public pagetest::PageTest {
  protected:
-  static void SetUpTestSuite() {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    module_ = LoadLibraryA((wintest::ExeDir() + "\\Z9100Dex.dll").c_str());
-    ASSERT_NE(nullptr, module_) << "Z9100Dex.dll not found next to the test";
-    auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module_, "DllRegisterServer"));
-    ASSERT_NE(nullptr, reg);
-    registeredHere_ = !wintest::RegKeyExists(HKEY_CLASSES_ROOT, ClsidKey());
-    ASSERT_EQ(S_OK, reg());
-    for (SavedValue& v : saved_) {
-      if (v.isText)
-        v.present = wintest::RegGetString(HKEY_LOCAL_MACHINE, kSettingsKey, v.name, &v.text);
-      else
-        v.present = wintest::RegGetDword(HKEY_LOCAL_MACHINE, kSettingsKey, v.name, &v.number);
-      if (v.present) wintest::RegDeleteValueAt(HKEY_LOCAL_MACHINE, kSettingsKey, v.name);
-    }
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kParentClass;
-    RegisterClassA(&wc);
-  }
+  VideoProcAmpPage() : PageTest(z9::CLSID_DefaultPage1) {}
 
-  static void TearDownTestSuite() {
-    for (SavedValue& v : saved_) {
-      if (!v.present) continue;
-      if (v.isText)
-        wintest::RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, v.name, v.text);
-      else
-        wintest::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, v.name, v.number);
-    }
-    if (module_ && registeredHere_) {
-      auto unreg = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module_, "DllUnregisterServer"));
-      if (unreg) unreg();
-    }
-    CoFreeUnusedLibraries();
-    if (module_) FreeLibrary(module_);
-    module_ = nullptr;
-    CoUninitialize();
-  }
-
-  static std::string ClsidKey() { return "CLSID\\{7EBBB1AF-C455-4F97-B5E7-9D4E5B983001}"; }
-
-  void SetUp() override {
-    ASSERT_TRUE(bench.Open(15000)) << "bench control device missing, error " << bench.LastError();
-    ASSERT_TRUE(bench.Reset());
-    ASSERT_EQ(S_OK, CoCreateInstance(kClsidProxy, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, filter.put_void()));
-  }
-
-  void TearDown() override {
-    Close();
-    filter.reset();
-    if (bench.IsOpen()) bench.Reset();
-  }
-
-  // Creates the page, hands it `object` (the proxy filter by default; none
-  // when `objects` is 0) and activates it in a parent window of our own.
-  void Open(IUnknown* object = nullptr, ULONG objects = 1) {
-    ASSERT_EQ(S_OK, CoCreateInstance(z9::CLSID_DefaultPage1, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
-                                     page.put_void()));
-    ASSERT_EQ(S_OK, page->SetPageSite(&site));
-    IUnknown* array[1] = {object ? object : filter.get()};
-    ASSERT_EQ(S_OK, page->SetObjects(objects, objects ? array : nullptr));
-    parent = CreateWindowExA(0, kParentClass, "page test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 660, 600, nullptr,
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(nullptr, parent);
-    const RECT rect = {0, 0, 620, 540};
-    ASSERT_EQ(S_OK, page->Activate(parent, &rect, FALSE));
-    ASSERT_EQ(S_OK, page->Show(SW_SHOW));
-    dialog = GetWindow(parent, GW_CHILD);
-    ASSERT_NE(nullptr, dialog);
-  }
-
-  // Closes the frame: the dialog goes (take-back), then the page.
-  void Close() {
-    if (page) {
-      page->Deactivate();
-      page->SetObjects(0, nullptr);
-      page->SetPageSite(nullptr);
-      page.reset();
-    }
-    if (parent) DestroyWindow(parent);
-    parent = nullptr;
-    dialog = nullptr;
-  }
-
-  HWND Item(int id) const { return GetDlgItem(dialog, id); }
-  bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
-  bool Checked(int id) const { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
-  std::string Text(int id) const { return wintest::WindowText(Item(id)); }
-  int SliderPos(int id) const { return static_cast<int>(SendMessageA(Item(id), TBM_GETPOS, 0, 0)); }
-  int SliderMin(int id) const { return static_cast<int>(SendMessageA(Item(id), TBM_GETRANGEMIN, 0, 0)); }
-  int SliderMax(int id) const { return static_cast<int>(SendMessageA(Item(id), TBM_GETRANGEMAX, 0, 0)); }
-  void Click(int id) { SendMessageA(Item(id), BM_CLICK, 0, 0); }
-  void Scroll(int slider, int code, int thumb = 0) {
-    SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(code, static_cast<WORD>(thumb)),
-                 reinterpret_cast<LPARAM>(Item(slider)));
-  }
   std::vector<std::string> ListEntries(int id) const {
     std::vector<std::string> out;
     const int n = static_cast<int>(SendMessageA(Item(id), CB_GETCOUNT, 0, 0));
@@ -200,71 +48,11 @@ class VideoProcAmpPage : public ::testing::Test {
   }
   int ListSelection(int id) const { return static_cast<int>(SendMessageA(Item(id), CB_GETCURSEL, 0, 0)); }
 
-  // The bench camera.
-  Z9B_CONTROL Camera(uint32_t group, uint32_t id) {
-    Z9B_CONTROL c{};
-    EXPECT_TRUE(bench.GetControl(group, id, &c));
-    return c;
-  }
-  void SetCamera(uint32_t group, uint32_t id, int32_t value, int32_t flags = 2) {
-    Z9B_CONTROL c = Camera(group, id);
-    c.value = value;
-    c.flags = flags;
-    ASSERT_TRUE(bench.SetControl(c));
-  }
-  uint32_t Mark() {
-    Z9B_INFO info{};
-    EXPECT_TRUE(bench.GetInfo(&info));
-    return info.nextSequence;
-  }
-  std::vector<Z9B_LOG_ENTRY> Since(uint32_t mark) {
-    std::vector<Z9B_LOG_ENTRY> all;
-    EXPECT_TRUE(bench.ReadLog(&all, mark));
-    return all;
-  }
-  // The SETs since `mark`.
-  std::vector<Sent> SetsSince(uint32_t mark) {
-    std::vector<Sent> out;
-    for (const Z9B_LOG_ENTRY& e : Since(mark)) {
-      if (e.flags != z9::kKsPropertyTypeSet) continue;
-      if (e.kind == Z9B_KIND_EXT_CONTROL) {
-        // The proxy's header, then the page's 56-byte buffer: its record at 48.
-        const z9::ControlInfo c = z9::GetControlInfo(e.in + 48);
-        out.push_back({e.kind, e.id, c.Value, c.Flags});
-      } else {
-        out.push_back({e.kind, e.id, z9::GetI32(e.in + 24), z9::GetI32(e.in + 28)});
-      }
-    }
-    return out;
-  }
-
   void ExpectAllRowsDisabled() {
     for (int id : kRowControls) EXPECT_FALSE(Enabled(id)) << "control " << id;
     EXPECT_TRUE(Enabled(278)) << "Default stays usable";
   }
-
-  z9bench::Bench bench;
-  z9::ComPtr<IUnknown> filter;
-  z9::ComPtr<IPropertyPage> page;
-  TestSite site;
-  HWND parent = nullptr;
-  HWND dialog = nullptr;
-
-  static HMODULE module_;
-  static bool registeredHere_;
-  static SavedValue saved_[2];
 };
-
-HMODULE VideoProcAmpPage::module_ = nullptr;
-bool VideoProcAmpPage::registeredHere_ = false;
-SavedValue VideoProcAmpPage::saved_[2] = {{"LangFilePath", true, false, {}, 0}, {"PropertyPage", false, false, {}, 0}};
-
-bool IsSet(const std::vector<Sent>& sets, uint32_t kind, uint32_t id, int32_t value,
-           int32_t flags) {
-  for (const auto& s : sets)
-    if (s.kind == kind && s.id == id && s.value == value && s.flags == flags) return true;
-  return false;
-}
 
 // ---- initialisation -------------------------------------------------------------------
 
