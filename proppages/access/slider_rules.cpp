@@ -81,8 +81,13 @@ void SetSliderRange(HWND dialog, int sliderId, int32_t minimum, int32_t maximum,
   HWND slider = GetDlgItem(dialog, sliderId);
   if (slider == nullptr) return;
   SendMessageA(slider, TBM_SETRANGEMIN, FALSE, minimum);
-  SendMessageA(slider, TBM_SETRANGEMAX, FALSE, maximum);
+  SendMessageA(slider, TBM_SETRANGEMAX, TRUE, maximum);
   SendMessageA(slider, TBM_SETPAGESIZE, 0, step);
+  // A track bar places its thumb only when the position changes: with a new
+  // range and the same position (0 in -64..64, say) the thumb would stay where
+  // the old range put it. Going through another position first makes the
+  // control place the thumb for the new range.
+  SendMessageA(slider, TBM_SETPOS, FALSE, position == minimum ? maximum : minimum);
   SendMessageA(slider, TBM_SETPOS, TRUE, position);
 }
 

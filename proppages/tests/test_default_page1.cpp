@@ -156,6 +156,19 @@ TEST_F(VideoProcAmpPage, InitialisationShowsTheCameraState) {
   for (const auto& t : texts) EXPECT_EQ(t.text, Text(t.id)) << "control " << t.id;
 }
 
+TEST_F(VideoProcAmpPage, EveryThumbSitsAtItsValue) {
+  // Brightness 0 and hue 0 are the middle of -64..64 and -40..40; gamma,
+  // exposure and white balance lie elsewhere in their ranges.
+  Open();
+  for (int slider : {246, 250, 254, 258, 262, 266, 313, 270, 400}) ExpectThumbAtPosition(slider);
+  Close();
+  SetCamera(Z9B_GROUP_PROCAMP, 0, -40);
+  Open();
+  ExpectThumbAtPosition(246);
+  Scroll(246, SB_THUMBTRACK, 30);
+  ExpectThumbAtPosition(246);
+}
+
 TEST_F(VideoProcAmpPage, ControlsTheCameraCannotUseStayDisabled) {
   // Brightness can be read but not written; white balance has no auto mode
   // although it reports automatic; low light has neither mode.
