@@ -1,16 +1,27 @@
-// CDefaultPage2: the "Camera Control" tab (dialog 121), zoom, focus,
-// exposure, iris, pan, tilt, roll and low light. This class registers, shows
-// its dialog with the page mask and the translated labels; the camera logic
-// is not part of it yet.
+// The "Camera Control" page: zoom, focus, exposure, iris, pan, tilt and roll
+// of the standard camera control set, each with a slider, a value box and an
+// auto box, and low-light compensation (auto-exposure priority). Every change
+// goes to the camera at once; Apply commits, closing without Apply takes back.
 #pragma once
-#include "page_base.h"
+#include "access/control_tables.h"
+#include "camera_page.h"
 
 namespace z9 {
 
-class CDefaultPage2 : public PageBase {
+class CDefaultPage2 : public StandardControlPage {
  public:
   CDefaultPage2();
+
   BOOL OnInitDialog() override;
+  BOOL OnCommand(WORD id, WORD code, HWND control) override;
+  BOOL OnHScroll(WORD code, WORD thumb, HWND control) override;
+  void OnDestroy() override;
+  void OnApply() override;
+
+ private:
+  void InitLowLight();
+  void OnDefault();
+  void TakeBack();
 };
 
 PageBase* CreateDefaultPage2();  // new object, one reference
