@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <initializer_list>
 #include <new>
 
 #include "access/slider_rules.h"

@@ -402,6 +402,25 @@ static Z9Result answer_extension(Z9Model* m, uint32_t id, uint32_t verb, uint8_t
 
 /* ---- the control set -------------------------------------------------------- */
 
+/* Face tracking (id 18) carries the digital zoom step in its Default field:
+   command 6 zooms in one step (up to Maximum), 5 zooms out one step (down to
+   0), 7 resets to 0; other commands leave the step. */
+static void face_tracking_command(Z9Control* c) {
+  switch (c->value) {
+    case 6:
+      if (c->def < c->maximum) c->def++;
+      break;
+    case 5:
+      if (c->def > 0) c->def--;
+      break;
+    case 7:
+      c->def = 0;
+      break;
+    default:
+      break;
+  }
+}
+
 static Z9Result answer_ext_control(Z9Model* m, uint32_t id, uint32_t verb, uint8_t* d, uint32_t len, int hasValue,
                                    int32_t value) {
   Z9Control* c;
@@ -429,6 +448,7 @@ static Z9Result answer_ext_control(Z9Model* m, uint32_t id, uint32_t verb, uint8
       if (len < 56u) return result(Z9_STATUS_BUFFER_TOO_SMALL, 0);
       c->flags = (int32_t)get32(d + 28);
       c->value = (int32_t)get32(d + 52);
+      if (id == 18) face_tracking_command(c);
       return result(Z9_STATUS_SUCCESS, 0);
     default:
       return result(Z9_STATUS_NOT_SUPPORTED, 0);
