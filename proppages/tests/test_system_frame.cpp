@@ -1,6 +1,7 @@
 // The system's property frame on the camera's proxy filter object: the
-// filter names the four pages, the frame shows them with their titles, the
-// Video Proc Amp tab is photographed, and the frame closes.
+// filter names the four pages, the frame shows them with their titles, each
+// tab is photographed (Image Control with its pad zoomed), and the frame
+// closes.
 #include "frame_test_support.h"
 
 #include <strmif.h>
@@ -25,6 +26,7 @@ struct FrameFindings {
   bool videoProcAmpShown = false;  // its slider and Default button exist
   std::string defaultButtonText;
   bool screenshotSaved = false;
+  std::vector<std::string> picturesSaved;  // of the other tabs
   bool closedByButton = false;
 };
 
@@ -68,14 +70,29 @@ void WatchFrame(DWORD threadId, FrameFindings* out, std::atomic<bool>* frameRetu
     wintest::WaitUntil([&] { return tabs && SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0) >= 4; }, 10000, 50);
     if (tabs) out->titles = TabTitles(tabs);
     // Every tab shows its page's dialog: a push button of each.
-    const std::pair<const char*, int> buttons[] = {
-        {"Property Page", 450}, {"Image Control", 396}, {"Camera Control", 307}, {"Video Proc Amp", 278}};
+    // The other tabs are photographed on the way (Video Proc Amp below).
+    const struct {
+      const char* title;
+      int button;
+      const char* picture;
+    } buttons[] = {{"Property Page", 450, "proppages-propertypage.png"},
+                   {"Image Control", 396, "proppages-imagecontrol.png"},
+                   {"Camera Control", 307, "proppages-cameracontrol.png"},
+                   {"Video Proc Amp", 278, nullptr}};
     for (size_t i = 0; i < out->titles.size(); ++i) {
       for (const auto& b : buttons) {
-        if (out->titles[i] != b.first) continue;
+        if (out->titles[i] != b.title) continue;
         SendMessageW(frame, PSM_SETCURSEL, static_cast<WPARAM>(i), 0);
-        if (wintest::WaitUntil([&] { return FindVisibleDescendant(frame, b.second, "Button") != nullptr; }, 10000, 50))
-          out->pagesShown.push_back(b.first);
+        if (!wintest::WaitUntil([&] { return FindVisibleDescendant(frame, b.button, "Button") != nullptr; }, 10000,
+                                50))
+          continue;
+        out->pagesShown.push_back(b.title);
+        if (b.picture == nullptr || Z9_PICTURES_DIR[0] == '\0') continue;
+        RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(500);
+        wintest::MakeDirs(Z9_PICTURES_DIR);
+        if (wintest::SaveScreenPng(std::string(Z9_PICTURES_DIR) + "\\" + b.picture, frame))
+          out->picturesSaved.push_back(b.picture);
       }
     }
     int index = -1;
@@ -123,6 +140,11 @@ TEST(SystemFrame, ShowsTheFourPagesOfTheProxyFilterAndCloses) {
   z9bench::Bench bench;
   ASSERT_TRUE(bench.Open(15000)) << "bench camera missing, error " << bench.LastError();
   ASSERT_TRUE(bench.Reset());
+  // The Image Control pad shows zoomed when the camera is at a zoom step.
+  Z9B_CONTROL face{};
+  ASSERT_TRUE(bench.GetControl(Z9B_GROUP_EXT, 18, &face));
+  face.def = 2;
+  ASSERT_TRUE(bench.SetControl(face));
   DexLibrary dex;
   ASSERT_TRUE(dex.ok());
   ASSERT_EQ(dex.registerServer(), S_OK);
@@ -164,6 +186,7 @@ TEST(SystemFrame, ShowsTheFourPagesOfTheProxyFilterAndCloses) {
   EXPECT_EQ(found.defaultButtonText, "Default");
   if (Z9_PICTURES_DIR[0] != '\0') {
     EXPECT_TRUE(found.screenshotSaved);
+    EXPECT_EQ(3u, found.picturesSaved.size());
   }
   EXPECT_TRUE(found.closedByButton) << "the frame did not close on Cancel";
   bench.Reset();
