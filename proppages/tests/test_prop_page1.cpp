@@ -31,6 +31,63 @@ class ScopedDefaultFlip {
   ~ScopedDefaultFlip() { wintest::RegDeleteValueAt(HKEY_LOCAL_MACHINE, pagetest::kSettingsKey, "DefaultFlip"); }
 };
 
+// Replaces one import of a loaded module (its import address table entry)
+// for the life of the object: the library's reboot request goes to the test
+// instead of ending the session.
+class ImportPatch {
+ public:
+  ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement) {
+    auto* base = reinterpret_cast<BYTE*>(module);
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (dir.VirtualAddress == 0) return;
+    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name != 0; ++imp) {
+      if (lstrcmpiA(reinterpret_cast<const char*>(base + imp->Name), dll) != 0) continue;
+      auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->OriginalFirstThunk);
+      auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
+      for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+        auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+        if (lstrcmpA(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
+        slot_ = reinterpret_cast<void**>(&slots->u1.Function);
+        original_ = Swap(replacement);
+        return;
+      }
+    }
+  }
+  ~ImportPatch() {
+    if (slot_) Swap(original_);
+  }
+  ImportPatch(const ImportPatch&) = delete;
+  ImportPatch& operator=(const ImportPatch&) = delete;
+  bool ok() const { return slot_ != nullptr; }
+
+ private:
+  void* Swap(void* value) {
+    DWORD old = 0;
+    VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
+    void* previous = *slot_;
+    *slot_ = value;
+    VirtualProtect(slot_, sizeof(void*), old, &old);
+    return previous;
+  }
+  void** slot_ = nullptr;
+  void* original_ = nullptr;
+};
+
+// The stand-in reboot request: records its calls, answers as told.
+struct RebootRequests {
+  static inline int calls = 0;
+  static inline UINT flags = 0;
+  static inline BOOL answer = FALSE;
+  static BOOL WINAPI Request(UINT how, DWORD) {
+    ++calls;
+    flags = how;
+    return answer;
+  }
+};
+
 class PropertyPage : public pagetest::PageTest {
  protected:
   PropertyPage() : PageTest(z9::CLSID_PropPage1) {}
@@ -294,6 +351,39 @@ TEST_F(PropertyPage, SelectiveSuspendAsksAndNoKeepsTheSetting) {
     EXPECT_FALSE(answer.Wait(3000)) << "asked after a failed change";
   }
   EXPECT_EQ(1, Camera(Z9B_GROUP_EXT, 7).value);
+}
+
+TEST_F(PropertyPage, SelectiveSuspendYesRequestsARebootAndReportsARefusal) {
+  ImportPatch patch(module_, "user32.dll", "ExitWindowsEx", reinterpret_cast<void*>(&RebootRequests::Request));
+  ASSERT_TRUE(patch.ok()) << "the library does not import ExitWindowsEx";
+  Open();
+  // The system refuses the reboot: the page says so.
+  RebootRequests::calls = 0;
+  RebootRequests::answer = FALSE;
+  {
+    wintest::MessageBoxWatcher question("Setting Change", GetCurrentProcessId(), IDYES, 10000);
+    wintest::MessageBoxWatcher refusal("ERROR", GetCurrentProcessId(), IDOK, 10000);
+    Click(244);
+    ASSERT_TRUE(question.Wait(10000));
+    ASSERT_TRUE(refusal.Wait(10000)) << "no report of the refused reboot";
+    EXPECT_EQ("Can not restart Windows !", refusal.Text());
+  }
+  EXPECT_EQ(1, RebootRequests::calls);
+  EXPECT_EQ(static_cast<UINT>(EWX_REBOOT), RebootRequests::flags);
+  EXPECT_EQ(1, Camera(Z9B_GROUP_EXT, 7).value);
+
+  // An accepted reboot shows nothing more.
+  RebootRequests::calls = 0;
+  RebootRequests::answer = TRUE;
+  {
+    wintest::MessageBoxWatcher question("Setting Change", GetCurrentProcessId(), IDYES, 10000);
+    wintest::MessageBoxWatcher refusal("ERROR", GetCurrentProcessId(), IDOK, 1500);
+    Click(244);
+    ASSERT_TRUE(question.Wait(10000));
+    EXPECT_FALSE(refusal.Wait(3000));
+  }
+  EXPECT_EQ(1, RebootRequests::calls);
+  EXPECT_EQ(0, Camera(Z9B_GROUP_EXT, 7).value);
 }
 
 TEST_F(PropertyPage, ResetRestoresDefaultsStepByStep) {
