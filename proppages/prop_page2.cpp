@@ -394,6 +394,10 @@ BOOL CPropPage2::HandleOther(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
       if (PadActive()) OnButtonDown(client);
       break;
     case WM_LBUTTONUP:
+      if (captured_) {
+        captured_ = false;
+        ReleaseCapture();
+      }
       if (PadActive()) OnButtonUp();
       break;
     default:
@@ -441,6 +445,9 @@ void CPropPage2::OnButtonDown(POINT client) {
   hotButton_ = PadButtonAt(client);
   if (hotButton_ == kNoButton) return;
   HWND dlg = Dialog();
+  // The release belongs to the pad even when the pointer leaves the page.
+  SetCapture(dlg);
+  captured_ = true;
   ControlInfo& face = ext_.Working(kFaceTracking);
   if (hotButton_ == kZoomInButton) {
     face.Value = kCommandZoomIn;

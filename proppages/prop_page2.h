@@ -63,6 +63,7 @@ class CPropPage2 : public CameraPage {
   bool effectsAbsent_ = false;
   int hotButton_ = 7;    // pad button under the pointer, 7 = none
   int lastCommand_ = 7;  // command of the last press on the pad
+  bool captured_ = false;  // the mouse is captured between a press and its release
 };
 
 PageBase* CreatePropPage2();  // new object, one reference

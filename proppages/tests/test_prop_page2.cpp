@@ -253,8 +253,10 @@ TEST_F(ImageControlPage, ZoomInMoveAndZoomOutBackToStepZero) {
   Press(kRight);
   EXPECT_EQ((std::vector<Sent>{{kExt, 18, 2, 2}}), SetsSince(mark));
   EXPECT_EQ("nnpnnnn", PadIcons());
+  EXPECT_EQ(dialog, GetCapture()) << "the release must reach the page wherever the pointer goes";
   Release(kRight);
   EXPECT_EQ("nnnnnnn", PadIcons());
+  EXPECT_EQ(nullptr, GetCapture());
   mark = Mark();
   Press(kCentre, WM_LBUTTONDBLCLK);
   EXPECT_EQ((std::vector<Sent>{{kExt, 18, 0, 2}}), SetsSince(mark));
