@@ -231,6 +231,26 @@ TEST_F(PropertyPage, RotationIsShownRelativeToTheInstalledOrientation) {
   EXPECT_EQ((std::vector<Sent>{{kExt, 2, 0x3, 2}}), SetsSince(mark));
 }
 
+TEST_F(PropertyPage, OnlyTheOrientationBitsOfDefaultFlipCount) {
+  // Bit 2 of the installed value must not leak into the bits the camera
+  // carries through.
+  ScopedDefaultFlip flip(0x5);
+  SetCamera(Z9B_GROUP_EXT, 2, 0x8);
+  Open();
+  EXPECT_TRUE(Checked(421));
+  EXPECT_FALSE(Checked(422));
+  const uint32_t mark = Mark();
+  Click(450);
+  bool sent = false;
+  for (const Sent& s : SetsSince(mark))
+    if (s.id == 2) {
+      EXPECT_EQ(0x9, s.value);
+      sent = true;
+    }
+  EXPECT_TRUE(sent);
+  EXPECT_FALSE(Checked(421));
+}
+
 TEST_F(PropertyPage, ChoicesSendOnlyAChange) {
   ManualWhiteBalance();
   ChangeCamera(Z9B_GROUP_EXT, 0, [](Z9B_CONTROL& c) { c.flags = 1; });
@@ -383,6 +403,18 @@ TEST_F(PropertyPage, SelectiveSuspendYesRequestsARebootAndReportsARefusal) {
     EXPECT_FALSE(refusal.Wait(3000));
   }
   EXPECT_EQ(1, RebootRequests::calls);
+  EXPECT_EQ(0, Camera(Z9B_GROUP_EXT, 7).value);
+}
+
+TEST_F(PropertyPage, SelectiveSuspendUnreadableKeepsTheBoxAndAsksNothing) {
+  Open();
+  AddFault(kExt, 7, kGet, Z9B_FAULT_FAIL);
+  wintest::MessageBoxWatcher answer("Setting Change", GetCurrentProcessId(), IDNO, 1500);
+  const uint32_t mark = Mark();
+  Click(244);
+  EXPECT_FALSE(answer.Wait(3000));
+  EXPECT_TRUE(SetsSince(mark).empty());
+  EXPECT_FALSE(Checked(244)) << "the box shows the camera's setting";
   EXPECT_EQ(0, Camera(Z9B_GROUP_EXT, 7).value);
 }
 
