@@ -11,6 +11,7 @@
 
 #include "bench_client.h"
 #include "bench_setup.h"
+#include "product_layout.h"
 
 namespace {
 
@@ -42,7 +43,10 @@ const char kUsage[] =
     "  log [FROM]                  request log from sequence FROM\n"
     "  clear-log                   clear the log and the counters\n"
     "  reset                       camera defaults, no faults, empty queue and log, all plugged\n"
-    "  wait [MS]                   wait for the driver's control device (default 10000 ms)\n";
+    "  wait [MS]                   wait for the driver's control device (default 10000 ms)\n"
+    "  install-product [DIR]       what an installation of the camera software leaves (keys, files,\n"
+    "                              shortcut, second function, another maker's device); after setup\n"
+    "  remove-product              remove what install-product added (the camera stays)\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -359,6 +363,19 @@ int Run(int argc, char** argv) {
     std::string path;
     if (!InstallAndWait(*a, inf, &path)) return 1;
     std::printf("%s\n", path.c_str());
+    return 0;
+  }
+  if (cmd == "install-product") {
+    std::string error;
+    const std::string dir = argc > 2 ? argv[2] : ModuleDirectory();
+    if (!InstallProductLayout(dir.c_str(), &error)) {
+      std::fprintf(stderr, "camctl: %s\n", error.c_str());
+      return 1;
+    }
+    return 0;
+  }
+  if (cmd == "remove-product") {
+    RemoveProductLayout();
     return 0;
   }
   if (cmd == "present") {
