@@ -62,10 +62,11 @@ void RunWinMainRmv(HINSTANCE instance, const char* commandText) {
   if (ctx.platform == kPlatformUnsupported) {
     MessageBoxA(nullptr, texts.msgString4, texts.msgCaption0, MB_OK | MB_ICONERROR);
   } else {
-    switch (ParseCommandWord(commandText)) {
+    const CommandWord word = ParseCommandWord(commandText);
+    switch (word) {
       case CommandWord::Uninstall:
       case CommandWord::Silent:
-        ctx.silent = ParseCommandWord(commandText) == CommandWord::Silent;
+        ctx.silent = word == CommandWord::Silent;
         // On the 9x family an uninstall does nothing.
         if (ctx.platform == kPlatformNt) RunUninstall(instance, &ctx, texts);
         break;

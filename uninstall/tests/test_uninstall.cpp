@@ -296,6 +296,27 @@ TEST_F(DebugListRun, WithoutAPageRegistrationNothingUnderMediaSetsGoes) {
   EXPECT_FALSE(z9bench::DeviceExists(z9bench::kCameraInstanceId));
 }
 
+TEST_F(UninstallTest, TextsComeFromTheLanguageFile) {
+  const std::string key = z9bench::kProductSettingsKey;
+  ASSERT_TRUE(wintest::MakeDirs("D:\\RmvLang"));
+  ASSERT_TRUE(wintest::WriteFileBytes("D:\\RmvLang\\LG1031.dat",
+                                      "[CamUnin]\r\nMsgCaption0=Deinstallation\r\nMsgString3=Kein Speicher\r\n"));
+  ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, key, "LangFilePath", "D:\\RmvLang"));
+  ASSERT_TRUE(wintest::RegSetDword(HKEY_LOCAL_MACHINE, key, "MultiLangID", 1031));
+  // No device ids: the run goes straight to the batch, which a folder of
+  // its name keeps from being written.
+  ASSERT_TRUE(wintest::RegDeleteValueAt(HKEY_LOCAL_MACHINE, key, "DeviceId"));
+  ASSERT_TRUE(CreateDirectoryA(paths.batch.c_str(), nullptr));
+  wintest::Process run;
+  ASSERT_TRUE(StartUninstaller("", &run));
+  wintest::MessageBoxWatcher box("Deinstallation", run.Id(), IDOK, 30000);
+  EXPECT_TRUE(box.Wait(30000));
+  EXPECT_EQ(box.Text(), "Kein Speicher");
+  EXPECT_TRUE(run.Wait(10000));
+  wintest::DeleteFileIfAny("D:\\RmvLang\\LG1031.dat");
+  RemoveDirectoryA("D:\\RmvLang");
+}
+
 TEST_F(UninstallTest, StopStillMntClosesTheMonitorAndWaits) {
   wintest::Process monitor;
   ASSERT_TRUE(monitor.Start("\"" + paths.monitor + "\""));
