@@ -142,9 +142,8 @@ TEST_F(UninstallTest, WithoutDeviceIdsOnlyTheShortcutAndTheBatchAreDone) {
   ASSERT_TRUE(monitor.Start("\"" + paths.monitor + "\""));
   ASSERT_NE(wintest::WaitForWindow(kMonitorClass, kMonitorTitle, 10000), nullptr);
 
-  DWORD elapsed = 0;
-  ASSERT_TRUE(RunUninstaller("", 60000, nullptr, &elapsed));
-  EXPECT_LT(elapsed, 1500u) << "the monitor stop's wait ran";
+  ASSERT_TRUE(RunUninstaller("", 60000));
+  wintest::PumpFor(1000);  // time enough to end, had it been asked to
   EXPECT_TRUE(monitor.Running());
   EXPECT_TRUE(z9bench::DeviceExists(z9bench::kCameraInstanceId));
   EXPECT_TRUE(z9bench::DeviceExists(z9bench::kSecondInstanceId));
@@ -362,10 +361,9 @@ TEST_F(UninstallTest, OtherCommandTextsOnlyTidyUp) {
   for (const char* words : {"/silent", "/Silent ", "/Start", "/Install9X", "/SILENT", "Silent"}) {
     SCOPED_TRACE(std::string("command text \"") + words + "\"");
     ASSERT_TRUE(DirectoryExists(paths.twainDir) || CreateDirectoryA(paths.twainDir.c_str(), nullptr));
-    DWORD code = 99, elapsed = 0;
-    ASSERT_TRUE(RunUninstaller(words, 20000, &code, &elapsed));
+    DWORD code = 99;
+    ASSERT_TRUE(RunUninstaller(words, 20000, &code));
     EXPECT_EQ(code, 0u);
-    EXPECT_LT(elapsed, 1500u);
     EXPECT_FALSE(DirectoryExists(paths.twainDir));   // empty: removed
     EXPECT_TRUE(DirectoryExists(paths.programDir));  // holds the monitor: kept
     EXPECT_TRUE(z9bench::DeviceExists(z9bench::kCameraInstanceId));
