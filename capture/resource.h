@@ -1,0 +1,18 @@
+// Resource ids of Z9100Twn.
+#pragma once
+
+#define IDD_CAPTURE_DIALOG 129
+#define IDI_CAPTURE_DIALOG 130
+
+#define IDC_CAPTURE 1000
+#define IDC_FREEZE 1001
+#define IDC_MODE 1002
+#define IDC_PREVIEW_PANE 1006
+#define IDC_PROPERTY 1030
+#define IDC_STATUS_BAR 1040
+
+#define IDS_TIP_CAPTURE 200
+#define IDS_TIP_PAUSE 201
+#define IDS_TIP_RESUME 202
+#define IDS_TIP_MODE 203
+#define IDS_TIP_EXIT 204
