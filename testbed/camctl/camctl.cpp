@@ -12,6 +12,7 @@
 #include "bench_client.h"
 #include "bench_setup.h"
 #include "product_layout.h"
+#include "stream_commands.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ const char kUsage[] =
 
 int Usage() {
   std::fputs(kUsage, stderr);
+  std::fputs(camctl::kStreamUsage, stderr);
   return 2;
 }
 
@@ -344,6 +346,9 @@ int Run(int argc, char** argv) {
   const std::string cmd = argv[1];
 
   if (cmd == "setup") return Setup(argc > 2 ? argv[2] : ModuleDirectory());
+  bool streamCommand = false;
+  const int streamResult = camctl::StreamCommand(argc, argv, &streamCommand);
+  if (streamCommand) return streamResult == 2 ? Usage() : streamResult;
   if (cmd == "install" || cmd == "remove") {
     const DeviceAlias* a = argc > 2 ? AliasOf(argv[2]) : &kAliases[0];
     std::string error;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench_client.h"
+#include "bench_stream.h"
 
 namespace z9bench {
 namespace {
@@ -157,7 +158,15 @@ bool RegisterProxyClass(const char* modulePath, std::string* error) {
   if (!CreateKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kProxyClsid, &cls, error)) return false;
   if (!SetString(cls.get(), nullptr, "Bench kernel-streaming proxy", error)) return false;
   if (!CreateKey(cls.get(), "InprocServer32", &server, error)) return false;
-  return SetString(server.get(), nullptr, modulePath, error) && SetString(server.get(), "ThreadingModel", "Both", error);
+  if (!SetString(server.get(), nullptr, modulePath, error) || !SetString(server.get(), "ThreadingModel", "Both", error))
+    return false;
+  // The same module serves the bench's format page of the video pins.
+  Key page, pageServer;
+  if (!CreateKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + Z9B_FORMAT_PAGE_CLSID, &page, error)) return false;
+  if (!SetString(page.get(), nullptr, "Bench format page", error)) return false;
+  if (!CreateKey(page.get(), "InprocServer32", &pageServer, error)) return false;
+  return SetString(pageServer.get(), nullptr, modulePath, error) &&
+         SetString(pageServer.get(), "ThreadingModel", "Both", error);
 }
 
 bool RegisterVideoInput(const char* keyName, const char* friendlyName, const char* clsid, const char* devicePath,

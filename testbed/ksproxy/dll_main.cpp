@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "format_page.h"
 #include "ks_headers.h"
 #include "module.h"
 #include "proxy_filter.h"
@@ -16,9 +17,13 @@ namespace {
 
 LONG g_refs = 0;
 constexpr char kClsidKey[] = "CLSID\\{17CCA71B-ECD7-11D0-B908-00A0C9223196}";
+constexpr char kPageKey[] = "CLSID\\{5E1A7C20-3B9D-4C61-9A0E-7F2B6D4C1A01}";
+
+using CreateFn = HRESULT (*)(IUnknown*, REFIID, void**);
 
 class ClassFactory final : public IClassFactory {
  public:
+  explicit ClassFactory(CreateFn create) : create_(create) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
@@ -33,7 +38,7 @@ class ClassFactory final : public IClassFactory {
   STDMETHODIMP_(ULONG) AddRef() override { return 2; }
   STDMETHODIMP_(ULONG) Release() override { return 1; }
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-    return ProxyFilter::Create(outer, iid, out);
+    return create_(outer, iid, out);
   }
   STDMETHODIMP LockServer(BOOL lock) override {
     if (lock)
@@ -42,9 +47,37 @@ class ClassFactory final : public IClassFactory {
       ReleaseModuleRef();
     return S_OK;
   }
+
+ private:
+  CreateFn create_;
 };
 
-ClassFactory g_factory;
+ClassFactory g_factory(ProxyFilter::Create);
+ClassFactory g_pageFactory(FormatPage::Create);
+
+HRESULT RegisterServer(const char* key, const char* path) {
+  HKEY cls = nullptr, server = nullptr;
+  LONG rc = RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &cls, nullptr);
+  if (rc == ERROR_SUCCESS)
+    rc = RegCreateKeyExA(cls, "InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr, &server, nullptr);
+  if (rc == ERROR_SUCCESS)
+    rc = RegSetValueExA(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                        static_cast<DWORD>(lstrlenA(path) + 1));
+  if (rc == ERROR_SUCCESS)
+    rc = RegSetValueExA(server, "ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>("Both"), 5);
+  if (server) RegCloseKey(server);
+  if (cls) RegCloseKey(cls);
+  return HRESULT_FROM_WIN32(rc);
+}
+
+void UnregisterServer(const char* key) {
+  HKEY cls = nullptr;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key, 0, KEY_WRITE, &cls) == ERROR_SUCCESS) {
+    RegDeleteKeyA(cls, "InprocServer32");
+    RegCloseKey(cls);
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, key);
+  }
+}
 
 }  // namespace
 
@@ -67,8 +100,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (!IsEqualCLSID(clsid, kClsidProxy)) return CLASS_E_CLASSNOTAVAILABLE;
-  return g_factory.QueryInterface(iid, out);
+  if (IsEqualCLSID(clsid, kClsidProxy)) return g_factory.QueryInterface(iid, out);
+  if (IsEqualCLSID(clsid, kClsidFormatPage)) return g_pageFactory.QueryInterface(iid, out);
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 extern "C" HRESULT WINAPI DllCanUnloadNow() { return ModuleRefs() == 0 ? S_OK : S_FALSE; }
@@ -76,26 +110,12 @@ extern "C" HRESULT WINAPI DllCanUnloadNow() { return ModuleRefs() == 0 ? S_OK : 
 extern "C" HRESULT WINAPI DllRegisterServer() {
   char path[MAX_PATH] = {};
   if (!GetModuleFileNameA(g_module, path, MAX_PATH)) return HRESULT_FROM_WIN32(GetLastError());
-  HKEY cls = nullptr, server = nullptr;
-  LONG rc = RegCreateKeyExA(HKEY_CLASSES_ROOT, kClsidKey, 0, nullptr, 0, KEY_WRITE, nullptr, &cls, nullptr);
-  if (rc == ERROR_SUCCESS)
-    rc = RegCreateKeyExA(cls, "InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr, &server, nullptr);
-  if (rc == ERROR_SUCCESS)
-    rc = RegSetValueExA(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
-                        static_cast<DWORD>(lstrlenA(path) + 1));
-  if (rc == ERROR_SUCCESS)
-    rc = RegSetValueExA(server, "ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>("Both"), 5);
-  if (server) RegCloseKey(server);
-  if (cls) RegCloseKey(cls);
-  return HRESULT_FROM_WIN32(rc);
+  const HRESULT hr = RegisterServer(kClsidKey, path);
+  return FAILED(hr) ? hr : RegisterServer(kPageKey, path);
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer() {
-  HKEY cls = nullptr;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kClsidKey, 0, KEY_WRITE, &cls) == ERROR_SUCCESS) {
-    RegDeleteKeyA(cls, "InprocServer32");
-    RegCloseKey(cls);
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, kClsidKey);
-  }
+  UnregisterServer(kClsidKey);
+  UnregisterServer(kPageKey);
   return S_OK;
 }

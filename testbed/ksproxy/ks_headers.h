@@ -11,6 +11,7 @@
 #include <ksproxy.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
+#include <amvideo.h>
 
 // IKsObject: the SDK declares it only together with the DirectShow base classes.
 #ifndef __STREAMS__

@@ -4,9 +4,11 @@
 #include <memory>
 #include <new>
 
+#include "bench_stream.h"
 #include "device_path.h"
 #include "module.h"
 #include "pin_enumerator.h"
+#include "stream_settings.h"
 #include "sync_control.h"
 
 namespace z9proxy {
@@ -55,18 +57,33 @@ HRESULT ProxyFilter::Create(IUnknown* outer, REFIID iid, void** out) {
   if (outer) return CLASS_E_NOAGGREGATION;
   auto* f = new (std::nothrow) ProxyFilter();
   if (!f) return E_OUTOFMEMORY;
+  // The pins: capture always, preview unless the bench switched it off.
+  try {
+    PinHost* host = f;
+    f->videoPins_.push_back(std::make_unique<VideoPin>(host, L"Capture", PIN_CATEGORY_CAPTURE));
+    if (StreamSetting(Z9B_STREAM_PREVIEW_PIN, 1) != 0)
+      f->videoPins_.push_back(std::make_unique<VideoPin>(host, L"Preview", PIN_CATEGORY_PREVIEW));
+    for (auto& p : f->videoPins_) f->pins_.push_back(p.get());
+  } catch (...) {
+    f->Release();
+    return E_OUTOFMEMORY;
+  }
   const HRESULT hr = f->QueryInterface(iid, out);
   f->Release();
   return hr;
 }
 
-ProxyFilter::ProxyFilter() {
+ProxyFilter::ProxyFilter() : frameTime_(kDefaultFrameTime) {
   InitializeCriticalSection(&lock_);
+  InitializeCriticalSection(&stateLock_);
   AddModuleRef();
 }
 
 ProxyFilter::~ProxyFilter() {
-  for (IPin* p : pins_) p->Release();
+  for (auto& p : videoPins_) p->Inactive();
+  pins_.clear();
+  videoPins_.clear();
+  DeleteCriticalSection(&stateLock_);
   if (clock_) clock_->Release();
   if (device_ != INVALID_HANDLE_VALUE) CloseHandle(device_);
   DeleteCriticalSection(&lock_);
@@ -115,20 +132,56 @@ STDMETHODIMP ProxyFilter::GetClassID(CLSID* clsid) {
   return S_OK;
 }
 
+// State changes are ordered by stateLock_; the streaming threads only read
+// the state under lock_, so a pin can be stopped (its thread joined) without
+// holding lock_.
 STDMETHODIMP ProxyFilter::Stop() {
-  ScopedLock l(&lock_);
-  state_ = State_Stopped;
+  ScopedLock order(&stateLock_);
+  {
+    ScopedLock l(&lock_);
+    state_ = State_Stopped;
+  }
+  for (auto& p : videoPins_) p->Inactive();
   return S_OK;
 }
 
 STDMETHODIMP ProxyFilter::Pause() {
-  ScopedLock l(&lock_);
-  state_ = State_Paused;
+  ScopedLock order(&stateLock_);
+  FILTER_STATE was;
+  {
+    ScopedLock l(&lock_);
+    was = state_;
+    state_ = State_Paused;
+  }
+  if (was == State_Stopped) {
+    for (auto& p : videoPins_) {
+      const HRESULT hr = p->Active();
+      if (FAILED(hr)) {
+        {
+          ScopedLock l(&lock_);
+          state_ = State_Stopped;
+        }
+        for (auto& q : videoPins_) q->Inactive();
+        return hr;
+      }
+    }
+  }
   return S_OK;
 }
 
-STDMETHODIMP ProxyFilter::Run(REFERENCE_TIME) {
+STDMETHODIMP ProxyFilter::Run(REFERENCE_TIME start) {
+  ScopedLock order(&stateLock_);
+  FILTER_STATE was;
+  {
+    ScopedLock l(&lock_);
+    was = state_;
+  }
+  if (was == State_Stopped) {
+    const HRESULT hr = Pause();
+    if (FAILED(hr)) return hr;
+  }
   ScopedLock l(&lock_);
+  start_ = start;
   state_ = State_Running;
   return S_OK;
 }
@@ -201,6 +254,96 @@ STDMETHODIMP ProxyFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
 STDMETHODIMP ProxyFilter::QueryVendorInfo(LPWSTR* info) {
   if (info) *info = nullptr;
   return E_NOTIMPL;
+}
+
+// ---- the stream format (PinHost) --------------------------------------------------------
+
+void ProxyFilter::CurrentFormat(size_t* index, REFERENCE_TIME* frameTime) {
+  ScopedLock l(&lock_);
+  *index = format_;
+  *frameTime = frameTime_;
+}
+
+FILTER_STATE ProxyFilter::StreamState() {
+  ScopedLock l(&lock_);
+  return state_;
+}
+
+bool ProxyFilter::StreamTime(REFERENCE_TIME* now) {
+  IReferenceClock* clock = nullptr;
+  REFERENCE_TIME start = 0;
+  {
+    ScopedLock l(&lock_);
+    if (state_ != State_Running || !clock_) return false;
+    clock = clock_;
+    clock->AddRef();
+    start = start_;
+  }
+  REFERENCE_TIME t = 0;
+  const HRESULT hr = clock->GetTime(&t);
+  clock->Release();
+  if (FAILED(hr)) return false;
+  *now = t - start;
+  return true;
+}
+
+HRESULT ProxyFilter::Reconnect(VideoPin* pin) {
+  IPin* peer = nullptr;
+  if (FAILED(pin->ConnectedTo(&peer)) || !peer) return S_OK;
+  IFilterGraph* graph = nullptr;
+  {
+    ScopedLock l(&lock_);
+    graph = graph_;
+    if (graph) graph->AddRef();
+  }
+  HRESULT hr;
+  if (graph) {
+    graph->Disconnect(pin);
+    graph->Disconnect(peer);
+    hr = graph->ConnectDirect(pin, peer, nullptr);
+    graph->Release();
+  } else {
+    peer->Disconnect();
+    pin->Disconnect();
+    hr = pin->Connect(peer, nullptr);
+  }
+  peer->Release();
+  return hr;
+}
+
+// A new frame time alone is taken at any time (it applies from the next
+// start); a new picture format needs a stopped filter, and connected pins are
+// connected again with it.  When that fails the old format comes back.
+HRESULT ProxyFilter::SetStreamFormat(const AM_MEDIA_TYPE& mt) {
+  const int index = FindFormat(mt);
+  if (index < 0) return VFW_E_INVALIDMEDIATYPE;
+  REFERENCE_TIME frameTime = FrameTimeOf(mt);
+  ScopedLock order(&stateLock_);
+  size_t oldIndex;
+  REFERENCE_TIME oldTime;
+  {
+    ScopedLock l(&lock_);
+    if (frameTime == 0) frameTime = frameTime_;
+    if (frameTime < kMinFrameTime || frameTime > kMaxFrameTime) return E_INVALIDARG;
+    oldIndex = format_;
+    oldTime = frameTime_;
+    if (static_cast<size_t>(index) != format_ && state_ != State_Stopped) return VFW_E_NOT_STOPPED;
+    format_ = static_cast<size_t>(index);
+    frameTime_ = frameTime;
+  }
+  if (static_cast<size_t>(index) == oldIndex) return S_OK;
+  HRESULT hr = S_OK;
+  for (auto& p : videoPins_)
+    if (SUCCEEDED(hr)) hr = Reconnect(p.get());
+  if (FAILED(hr)) {
+    {
+      ScopedLock l(&lock_);
+      format_ = oldIndex;
+      frameTime_ = oldTime;
+    }
+    for (auto& p : videoPins_) Reconnect(p.get());
+  }
+  return hr;
 }
 
 // ---- the device -----------------------------------------------------------------

@@ -2,13 +2,16 @@
 // one capture device.  It forwards IKsControl and IKsPropertySet to the
 // device as IOCTL_KS_PROPERTY requests, lists the property pages registered
 // for the property sets the device supports, and is found by the system
-// device enumerator (IPersistPropertyBag reads the device path).  Pins are
-// kept in `pins_`: the video pins join there when streaming is added.
+// device enumerator (IPersistPropertyBag reads the device path).  Its video
+// pins (a capture pin and, unless the bench switched it off, a preview pin)
+// share one stream format and stream while the filter runs.
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ks_headers.h"
+#include "video_pin.h"
 
 namespace z9proxy {
 
@@ -18,7 +21,8 @@ class ProxyFilter final : public IBaseFilter,
                           public ISpecifyPropertyPages,
                           public IPersistPropertyBag,
                           public IAMFilterMiscFlags,
-                          public IKsObjectItf {
+                          public IKsObjectItf,
+                          private PinHost {
  public:
   // CoCreateInstance path; aggregation is not offered.
   static HRESULT Create(IUnknown* outer, REFIID iid, void** out);
@@ -78,6 +82,15 @@ class ProxyFilter final : public IBaseFilter,
   ProxyFilter(const ProxyFilter&) = delete;
   ProxyFilter& operator=(const ProxyFilter&) = delete;
 
+  // PinHost
+  IBaseFilter* Filter() override { return this; }
+  void CurrentFormat(size_t* index, REFERENCE_TIME* frameTime) override;
+  HRESULT SetStreamFormat(const AM_MEDIA_TYPE& mt) override;
+  FILTER_STATE StreamState() override;
+  bool StreamTime(REFERENCE_TIME* now) override;
+  // Connects `pin` again to its peer with the current format (stopped graph).
+  HRESULT Reconnect(VideoPin* pin);
+
   // Opens the device (the loaded device path, else the camera) once.
   HRESULT OpenDevice(HANDLE* device);
   // A property request built like the system proxy does: the header, then
@@ -94,7 +107,12 @@ class ProxyFilter final : public IBaseFilter,
   IReferenceClock* clock_ = nullptr;
   IFilterGraph* graph_ = nullptr;  // not held: the graph holds the filter
   WCHAR name_[MAX_FILTER_NAME] = {};
-  std::vector<IPin*> pins_;  // each held with a reference
+  REFERENCE_TIME start_ = 0;        // stream time origin of Run
+  CRITICAL_SECTION stateLock_;      // orders state and format changes; never taken by a streaming thread
+  size_t format_ = 0;               // index into the bench formats
+  REFERENCE_TIME frameTime_ = 0;
+  std::vector<std::unique_ptr<VideoPin>> videoPins_;
+  std::vector<IPin*> pins_;  // the same pins, for enumeration (not add-ref'd here)
 };
 
 }  // namespace z9proxy

@@ -1,0 +1,487 @@
+// The stand-in capture filter's video pins in graphs built by Wine's own
+// capture graph builder: pin categories, formats, preview with and without a
+// preview pin (Smart Tee), frames reaching the renderer at the format's rate,
+// the dropped-frame counters the bench steers, and the bench's format page.
+#include <objbase.h>
+#include <strmif.h>
+#include <control.h>
+#include <amvideo.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench_fixture.h"
+#include "bench_stream.h"
+#include "com_ptr.h"
+#include "stream_control.h"
+
+using namespace benchtest;
+
+namespace {
+
+const CLSID kClsidProxy = {0x17CCA71B, 0xECD7, 0x11D0, {0xB9, 0x08, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+const CLSID kClsidFormatPage = {0x5E1A7C20, 0x3B9D, 0x4C61, {0x9A, 0x0E, 0x7F, 0x2B, 0x6D, 0x4C, 0x1A, 0x01}};
+
+std::string Narrow(const WCHAR* w) {
+  char text[256] = {};
+  WideCharToMultiByte(CP_ACP, 0, w, -1, text, sizeof text, nullptr, nullptr);
+  return text;
+}
+
+const VIDEOINFOHEADER* Vih(const AM_MEDIA_TYPE* mt) {
+  return mt && IsEqualGUID(mt->formattype, FORMAT_VideoInfo) && mt->cbFormat >= sizeof(VIDEOINFOHEADER)
+             ? reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat)
+             : nullptr;
+}
+
+void FreeType(AM_MEDIA_TYPE* mt) {
+  if (!mt) return;
+  if (mt->pbFormat) CoTaskMemFree(mt->pbFormat);
+  if (mt->pUnk) mt->pUnk->Release();
+  CoTaskMemFree(mt);
+}
+
+// The four characters of a FourCC subtype, "RGB24" for RGB24.
+std::string SubtypeName(const GUID& g) {
+  if (IsEqualGUID(g, MEDIASUBTYPE_RGB24)) return "RGB24";
+  std::string s;
+  for (int i = 0; i < 4; ++i) s += static_cast<char>((g.Data1 >> (8 * i)) & 0xFF);
+  return s;
+}
+
+class VideoStream : public BenchTest {
+ protected:
+  void SetUp() override {
+    BenchTest::SetUp();
+    ASSERT_TRUE(z9bench::ResetStreamSettings());
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  }
+  void TearDown() override {
+    if (control) control->Stop();
+    control.reset();
+    builder.reset();
+    graph.reset();
+    filter.reset();
+    CoUninitialize();
+    z9bench::ResetStreamSettings();
+    BenchTest::TearDown();
+  }
+
+  void MakeFilter(bool previewPin = true, uint32_t dropEvery = 0, uint32_t droppedOffset = 0) {
+    z9bench::StreamSettings s;
+    s.previewPin = previewPin;
+    s.dropEvery = dropEvery;
+    s.droppedOffset = droppedOffset;
+    ASSERT_TRUE(z9bench::SetStreamSettings(s));
+    ASSERT_TRUE(SUCCEEDED(
+        CoCreateInstance(kClsidProxy, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.put_void())));
+  }
+
+  // Filter graph with the filter and a capture graph builder on it.
+  void MakeGraph() {
+    ASSERT_TRUE(SUCCEEDED(
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.put_void())));
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_ICaptureGraphBuilder2, builder.put_void())));
+    ASSERT_TRUE(SUCCEEDED(builder->SetFiltergraph(graph.get())));
+    ASSERT_TRUE(SUCCEEDED(graph->AddFilter(filter.get(), L"Camera")));
+    ASSERT_TRUE(SUCCEEDED(graph->QueryInterface(IID_IMediaControl, control.put_void())));
+  }
+
+  HRESULT RenderPreview() {
+    return builder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video, filter.get(), nullptr, nullptr);
+  }
+
+  void Pin(const WCHAR* id, ComPtr<IPin>* pin) { ASSERT_EQ(filter->FindPin(id, pin->put()), S_OK); }
+
+  template <class T>
+  void PinInterface(const WCHAR* id, REFIID iid, ComPtr<T>* out) {
+    ComPtr<IPin> pin;
+    Pin(id, &pin);
+    ASSERT_TRUE(pin);
+    ASSERT_EQ(pin->QueryInterface(iid, out->put_void()), S_OK);
+  }
+
+  // Sets format `index` of the pin's capabilities at `frameTime`.
+  HRESULT SetCaps(IAMStreamConfig* config, int index, REFERENCE_TIME frameTime) {
+    AM_MEDIA_TYPE* mt = nullptr;
+    VIDEO_STREAM_CONFIG_CAPS caps{};
+    HRESULT hr = config->GetStreamCaps(index, &mt, reinterpret_cast<BYTE*>(&caps));
+    if (hr != S_OK) return E_FAIL;
+    reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat)->AvgTimePerFrame = frameTime;
+    hr = config->SetFormat(mt);
+    FreeType(mt);
+    return hr;
+  }
+
+  // Index of the capability with this subtype and size.
+  int FindCaps(IAMStreamConfig* config, const std::string& subtype, LONG width, LONG height) {
+    int count = 0, size = 0;
+    config->GetNumberOfCapabilities(&count, &size);
+    for (int i = 0; i < count; ++i) {
+      AM_MEDIA_TYPE* mt = nullptr;
+      VIDEO_STREAM_CONFIG_CAPS caps{};
+      if (config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)) != S_OK) continue;
+      const VIDEOINFOHEADER* v = Vih(mt);
+      const bool same = v && SubtypeName(mt->subtype) == subtype && v->bmiHeader.biWidth == width &&
+                        v->bmiHeader.biHeight == height;
+      FreeType(mt);
+      if (same) return i;
+    }
+    return -1;
+  }
+
+  LONG Delivered(IAMDroppedFrames* counters) {
+    LONG n = -1;
+    EXPECT_EQ(counters->GetNumNotDropped(&n), S_OK);
+    return n;
+  }
+
+  bool HasFilterOfClass(const CLSID& clsid) {
+    ComPtr<IEnumFilters> filters;
+    if (FAILED(graph->EnumFilters(filters.put()))) return false;
+    for (;;) {
+      ComPtr<IBaseFilter> f;
+      if (filters->Next(1, f.put(), nullptr) != S_OK) return false;
+      CLSID c{};
+      if (SUCCEEDED(f->GetClassID(&c)) && IsEqualCLSID(c, clsid)) return true;
+    }
+  }
+
+  ComPtr<IBaseFilter> filter;
+  ComPtr<IGraphBuilder> graph;
+  ComPtr<ICaptureGraphBuilder2> builder;
+  ComPtr<IMediaControl> control;
+};
+
+TEST_F(VideoStream, PinsCarryTheirCategoriesAndThePreviewPinCanBeSwitchedOff) {
+  MakeFilter();
+  struct Want {
+    const WCHAR* id;
+    const GUID* category;
+  } const want[] = {{L"Capture", &PIN_CATEGORY_CAPTURE}, {L"Preview", &PIN_CATEGORY_PREVIEW}};
+  ComPtr<IEnumPins> pins;
+  ASSERT_EQ(filter->EnumPins(pins.put()), S_OK);
+  for (const Want& w : want) {
+    ComPtr<IPin> pin;
+    ASSERT_EQ(pins->Next(1, pin.put(), nullptr), S_OK);
+    PIN_INFO info{};
+    ASSERT_EQ(pin->QueryPinInfo(&info), S_OK);
+    EXPECT_EQ(Narrow(info.achName), Narrow(w.id));
+    EXPECT_EQ(info.dir, PINDIR_OUTPUT);
+    EXPECT_EQ(info.pFilter, filter.get());
+    if (info.pFilter) info.pFilter->Release();
+    ComPtr<IKsPropertySet> props;
+    ASSERT_EQ(pin->QueryInterface(IID_IKsPropertySet, props.put_void()), S_OK);
+    GUID category{};
+    DWORD returned = 0;
+    ASSERT_EQ(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned),
+              S_OK);
+    EXPECT_TRUE(IsEqualGUID(category, *w.category));
+    EXPECT_EQ(returned, sizeof(GUID));
+    EXPECT_EQ(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 8, &returned),
+              E_UNEXPECTED);
+    DWORD support = 0;
+    EXPECT_EQ(props->QuerySupported(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, &support), S_OK);
+    EXPECT_EQ(support, DWORD{KSPROPERTY_SUPPORT_GET});
+    EXPECT_TRUE(FAILED(props->Set(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category)));
+  }
+  ComPtr<IPin> none;
+  EXPECT_EQ(pins->Next(1, none.put(), nullptr), S_FALSE);
+
+  // Switched off: a new object has the capture pin only.
+  filter.reset();
+  MakeFilter(false);
+  ComPtr<IPin> capture, preview;
+  EXPECT_EQ(filter->FindPin(L"Capture", capture.put()), S_OK);
+  EXPECT_EQ(filter->FindPin(L"Preview", preview.put()), VFW_E_NOT_FOUND);
+}
+
+TEST_F(VideoStream, StreamConfigOffersEveryFormatAndSetFormatChangesTypeAndRate) {
+  MakeFilter();
+  ComPtr<IAMStreamConfig> config, previewConfig;
+  PinInterface(L"Capture", IID_IAMStreamConfig, &config);
+  PinInterface(L"Preview", IID_IAMStreamConfig, &previewConfig);
+  ASSERT_TRUE(config && previewConfig);
+  int count = 0, size = 0;
+  ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
+  EXPECT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
+  const struct {
+    const char* subtype;
+    LONG w, h;
+  } offered[] = {{"RGB24", 640, 480}, {"RGB24", 352, 288}, {"RGB24", 320, 240}, {"RGB24", 176, 144},
+                 {"RGB24", 160, 120}, {"RGB24", 1280, 960}, {"YUY2", 640, 480}, {"UYVY", 640, 480},
+                 {"RAWD", 640, 480},  {"NJP4", 640, 480},  {"NJP2", 320, 240}};
+  for (const auto& o : offered)
+    EXPECT_GE(FindCaps(config.get(), o.subtype, o.w, o.h), 0) << o.subtype << " " << o.w << "x" << o.h;
+  AM_MEDIA_TYPE* mt = nullptr;
+  VIDEO_STREAM_CONFIG_CAPS caps{};
+  EXPECT_EQ(config->GetStreamCaps(count, &mt, reinterpret_cast<BYTE*>(&caps)), S_FALSE);
+
+  // The default: RGB24 640 x 480 at 30 frames a second.
+  ASSERT_EQ(config->GetFormat(&mt), S_OK);
+  ASSERT_TRUE(Vih(mt));
+  EXPECT_TRUE(IsEqualGUID(mt->majortype, MEDIATYPE_Video));
+  EXPECT_TRUE(IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24));
+  EXPECT_EQ(Vih(mt)->bmiHeader.biWidth, 640);
+  EXPECT_EQ(Vih(mt)->bmiHeader.biHeight, 480);
+  EXPECT_EQ(Vih(mt)->bmiHeader.biSizeImage, 640u * 480u * 3u);
+  EXPECT_EQ(Vih(mt)->AvgTimePerFrame, 333333);
+  FreeType(mt);
+
+  // 320 x 240 at 15 frames a second; both pins stream the one format.
+  ASSERT_EQ(SetCaps(config.get(), FindCaps(config.get(), "RGB24", 320, 240), 666666), S_OK);
+  for (IAMStreamConfig* c : {config.get(), previewConfig.get()}) {
+    ASSERT_EQ(c->GetFormat(&mt), S_OK);
+    EXPECT_EQ(Vih(mt)->bmiHeader.biWidth, 320);
+    EXPECT_EQ(Vih(mt)->AvgTimePerFrame, 666666);
+    FreeType(mt);
+  }
+  ComPtr<IPin> pin;
+  Pin(L"Capture", &pin);
+  ComPtr<IEnumMediaTypes> types;
+  ASSERT_EQ(pin->EnumMediaTypes(types.put()), S_OK);
+  ASSERT_EQ(types->Next(1, &mt, nullptr), S_OK);
+  EXPECT_EQ(Vih(mt)->bmiHeader.biWidth, 320) << "the current format comes first";
+  EXPECT_EQ(pin->QueryAccept(mt), S_OK);
+  FreeType(mt);
+
+  // A rate of 0 keeps the rate; unknown sizes and impossible rates are refused.
+  ASSERT_EQ(SetCaps(config.get(), FindCaps(config.get(), "YUY2", 640, 480), 0), S_OK);
+  ASSERT_EQ(config->GetFormat(&mt), S_OK);
+  EXPECT_TRUE(IsEqualGUID(mt->subtype, MEDIASUBTYPE_YUY2));
+  EXPECT_EQ(Vih(mt)->AvgTimePerFrame, 666666);
+  reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat)->bmiHeader.biWidth = 600;
+  EXPECT_EQ(config->SetFormat(mt), VFW_E_INVALIDMEDIATYPE);
+  EXPECT_EQ(pin->QueryAccept(mt), S_FALSE);
+  reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat)->bmiHeader.biWidth = 640;
+  reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat)->AvgTimePerFrame = 1000;
+  EXPECT_EQ(config->SetFormat(mt), E_INVALIDARG);
+  FreeType(mt);
+}
+
+TEST_F(VideoStream, PreviewPinRendersThroughTheCaptureGraphBuilderAndFramesArrive) {
+  MakeFilter();
+  MakeGraph();
+  ASSERT_EQ(RenderPreview(), S_OK);
+  ComPtr<IVideoWindow> window;
+  ASSERT_EQ(builder->FindInterface(&PIN_CATEGORY_PREVIEW, nullptr, filter.get(), IID_IVideoWindow, window.put_void()),
+            S_OK);
+  EXPECT_FALSE(HasFilterOfClass(CLSID_SmartTee));
+  ComPtr<IPin> capture, peer;
+  Pin(L"Capture", &capture);
+  EXPECT_EQ(capture->ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
+
+  ComPtr<IAMDroppedFrames> counters;
+  PinInterface(L"Preview", IID_IAMDroppedFrames, &counters);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  Sleep(1500);
+  const LONG delivered = Delivered(counters.get());
+  EXPECT_GE(delivered, 25) << "about 45 frames in 1.5 s at 30 frames a second";
+  EXPECT_LE(delivered, 50);
+  LONG dropped = -1;
+  EXPECT_EQ(counters->GetNumDropped(&dropped), S_OK);
+  EXPECT_LE(dropped, 3);
+
+  // The renderer saw them too.
+  ComPtr<IQualProp> quality;
+  if (SUCCEEDED(builder->FindInterface(&PIN_CATEGORY_PREVIEW, nullptr, filter.get(), IID_IQualProp,
+                                       quality.put_void()))) {
+    int drawn = 0;
+    if (SUCCEEDED(quality->get_FramesDrawn(&drawn))) EXPECT_GT(drawn, 0);
+  }
+
+  // Paused, the live source cannot cue and delivers nothing.
+  ASSERT_TRUE(SUCCEEDED(control->Pause()));
+  FILTER_STATE state = State_Stopped;
+  EXPECT_EQ(filter->GetState(0, &state), VFW_S_CANT_CUE);
+  EXPECT_EQ(state, State_Paused);
+  Sleep(100);
+  const LONG atPause = Delivered(counters.get());
+  Sleep(400);
+  EXPECT_EQ(Delivered(counters.get()), atPause);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  Sleep(400);
+  EXPECT_GT(Delivered(counters.get()), atPause);
+  ASSERT_TRUE(SUCCEEDED(control->Stop()));
+  EXPECT_EQ(filter->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Stopped);
+}
+
+TEST_F(VideoStream, WithoutAPreviewPinThePreviewIsSplitOffTheCapturePin) {
+  MakeFilter(false);
+  MakeGraph();
+  ASSERT_EQ(RenderPreview(), VFW_S_NOPREVIEWPIN);
+  EXPECT_TRUE(HasFilterOfClass(CLSID_SmartTee));
+  ComPtr<IPin> capture, peer;
+  Pin(L"Capture", &capture);
+  ASSERT_EQ(capture->ConnectedTo(peer.put()), S_OK);
+  PIN_INFO info{};
+  ASSERT_EQ(peer->QueryPinInfo(&info), S_OK);
+  CLSID clsid{};
+  info.pFilter->GetClassID(&clsid);
+  info.pFilter->Release();
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_SmartTee));
+  AM_MEDIA_TYPE mt{};
+  ASSERT_EQ(capture->ConnectionMediaType(&mt), S_OK);
+  EXPECT_TRUE(IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB24));
+  if (mt.pbFormat) CoTaskMemFree(mt.pbFormat);
+
+  ComPtr<IVideoWindow> window;
+  EXPECT_EQ(builder->FindInterface(&PIN_CATEGORY_CAPTURE, nullptr, filter.get(), IID_IVideoWindow, window.put_void()),
+            S_OK);
+  ComPtr<IAMDroppedFrames> counters;
+  ASSERT_EQ(builder->FindInterface(&PIN_CATEGORY_CAPTURE, nullptr, filter.get(), IID_IAMDroppedFrames,
+                                   counters.put_void()),
+            S_OK);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  Sleep(1000);
+  EXPECT_GE(Delivered(counters.get()), 15);
+  ASSERT_TRUE(SUCCEEDED(control->Stop()));
+}
+
+TEST_F(VideoStream, FramesComeAtTheRateSetFormatChose) {
+  MakeFilter();
+  ComPtr<IAMStreamConfig> config;
+  PinInterface(L"Capture", IID_IAMStreamConfig, &config);
+  ASSERT_EQ(SetCaps(config.get(), FindCaps(config.get(), "RGB24", 320, 240), 1000000), S_OK);  // 10 a second
+  MakeGraph();
+  ASSERT_EQ(RenderPreview(), S_OK);
+  ComPtr<IPin> preview;
+  Pin(L"Preview", &preview);
+  AM_MEDIA_TYPE mt{};
+  ASSERT_EQ(preview->ConnectionMediaType(&mt), S_OK);
+  EXPECT_EQ(Vih(&mt)->bmiHeader.biWidth, 320);
+  EXPECT_EQ(Vih(&mt)->AvgTimePerFrame, 1000000);
+  if (mt.pbFormat) CoTaskMemFree(mt.pbFormat);
+
+  ComPtr<IAMDroppedFrames> counters;
+  PinInterface(L"Preview", IID_IAMDroppedFrames, &counters);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  Sleep(2000);
+  const LONG delivered = Delivered(counters.get());
+  ASSERT_TRUE(SUCCEEDED(control->Stop()));
+  EXPECT_GE(delivered, 14) << "about 20 frames in 2 s";
+  EXPECT_LE(delivered, 23);
+}
+
+TEST_F(VideoStream, SetFormatOnAConnectedPinConnectsItAgainWhileStopped) {
+  MakeFilter();
+  MakeGraph();
+  ASSERT_EQ(RenderPreview(), S_OK);
+  ComPtr<IAMStreamConfig> config;
+  ASSERT_EQ(builder->FindInterface(&PIN_CATEGORY_CAPTURE, nullptr, filter.get(), IID_IAMStreamConfig,
+                                   config.put_void()),
+            S_OK);
+  ASSERT_EQ(SetCaps(config.get(), FindCaps(config.get(), "RGB24", 176, 144), 333333), S_OK);
+  ComPtr<IPin> preview;
+  Pin(L"Preview", &preview);
+  AM_MEDIA_TYPE mt{};
+  ASSERT_EQ(preview->ConnectionMediaType(&mt), S_OK);
+  EXPECT_EQ(Vih(&mt)->bmiHeader.biWidth, 176);
+  if (mt.pbFormat) CoTaskMemFree(mt.pbFormat);
+
+  ComPtr<IAMDroppedFrames> counters;
+  PinInterface(L"Preview", IID_IAMDroppedFrames, &counters);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  Sleep(600);
+  EXPECT_GT(Delivered(counters.get()), 5);
+  // Running: a new size waits for a stop; a new rate alone is taken.
+  EXPECT_EQ(SetCaps(config.get(), FindCaps(config.get(), "RGB24", 640, 480), 333333), VFW_E_NOT_STOPPED);
+  EXPECT_EQ(SetCaps(config.get(), FindCaps(config.get(), "RGB24", 176, 144), 500000), S_OK);
+  ASSERT_TRUE(SUCCEEDED(control->Stop()));
+}
+
+TEST_F(VideoStream, DroppedFrameCountersFollowTheBench) {
+  MakeFilter(true, /*dropEvery*/ 3, /*droppedOffset*/ 1000);
+  MakeGraph();
+  ASSERT_EQ(RenderPreview(), S_OK);
+  ComPtr<IAMDroppedFrames> counters;
+  PinInterface(L"Preview", IID_IAMDroppedFrames, &counters);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  Sleep(1200);
+  ASSERT_TRUE(SUCCEEDED(control->Stop()));
+  LONG dropped = 0;
+  ASSERT_EQ(counters->GetNumDropped(&dropped), S_OK);
+  const LONG delivered = Delivered(counters.get());
+  ASSERT_GE(delivered, 10);
+  EXPECT_GE(dropped - 1000, delivered / 2 - 2);
+  EXPECT_LE(dropped - 1000, delivered / 2 + 2);
+  LONG frames[8] = {}, copied = 0;
+  ASSERT_EQ(counters->GetDroppedInfo(8, frames, &copied), S_OK);
+  ASSERT_GT(copied, 0);
+  for (LONG i = 0; i < copied; ++i) EXPECT_EQ(frames[i] % 3, 0) << frames[i];
+  LONG average = 0;
+  EXPECT_EQ(counters->GetAverageFrameSize(&average), S_OK);
+  EXPECT_EQ(average, 640 * 480 * 3);
+
+  // The offset is read at every query.
+  z9bench::StreamSettings s = z9bench::GetStreamSettings();
+  s.droppedOffset = 0;
+  ASSERT_TRUE(z9bench::SetStreamSettings(s));
+  ASSERT_EQ(counters->GetNumDropped(&dropped), S_OK);
+  EXPECT_LT(dropped, 1000);
+}
+
+// The page hosted in a window of the test's own (Wine's property frame never applies).
+TEST_F(VideoStream, FormatPageListsTheCapabilitiesAndSetsTheChosenOne) {
+  MakeFilter();
+  ComPtr<ISpecifyPropertyPages> spp;
+  PinInterface(L"Capture", IID_ISpecifyPropertyPages, &spp);
+  CAUUID pages{};
+  ASSERT_EQ(spp->GetPages(&pages), S_OK);
+  ASSERT_EQ(pages.cElems, 1u);
+  EXPECT_TRUE(IsEqualGUID(pages.pElems[0], kClsidFormatPage));
+  CoTaskMemFree(pages.pElems);
+
+  ComPtr<IPropertyPage> page;
+  ASSERT_EQ(CoCreateInstance(kClsidFormatPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.put_void()),
+            S_OK)
+      << "the format page is not registered";
+  ComPtr<IAMStreamConfig> config;
+  PinInterface(L"Capture", IID_IAMStreamConfig, &config);
+  IUnknown* object = config.get();
+  ASSERT_EQ(page->SetObjects(1, &object), S_OK);
+  PROPPAGEINFO info{};
+  ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+  EXPECT_EQ(Narrow(info.pszTitle), "Bench format");
+  CoTaskMemFree(info.pszTitle);
+
+  HWND host = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(host);
+  RECT r = {0, 0, 260, 170};
+  ASSERT_EQ(page->Activate(host, &r, TRUE), S_OK);
+  HWND pageWindow = GetWindow(host, GW_CHILD);
+  ASSERT_TRUE(pageWindow);
+  HWND list = GetDlgItem(pageWindow, 100);
+  ASSERT_TRUE(list);
+  int count = 0, size = 0;
+  config->GetNumberOfCapabilities(&count, &size);
+  EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), count);
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 0) << "the current format is selected";
+  char text[96] = {};
+  const LRESULT at = SendMessageA(list, LB_FINDSTRING, static_cast<WPARAM>(-1),
+                                  reinterpret_cast<LPARAM>("RGB24 352 x 288"));
+  ASSERT_GE(at, 0);
+  SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(text));
+  EXPECT_EQ(std::string(text), "RGB24 352 x 288, 30.0 fps");
+
+  // Choosing a line sets it.
+  SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+  SendMessageA(pageWindow, WM_COMMAND, MAKEWPARAM(100, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  AM_MEDIA_TYPE* mt = nullptr;
+  ASSERT_EQ(config->GetFormat(&mt), S_OK);
+  EXPECT_EQ(Vih(mt)->bmiHeader.biWidth, 352);
+  EXPECT_EQ(Vih(mt)->bmiHeader.biHeight, 288);
+  FreeType(mt);
+  EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+  EXPECT_EQ(page->Apply(), S_OK);
+  EXPECT_EQ(page->Deactivate(), S_OK);
+  EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
+  DestroyWindow(host);
+}
+
+}  // namespace
