@@ -60,9 +60,9 @@ HRESULT ProxyFilter::Create(IUnknown* outer, REFIID iid, void** out) {
   // The pins: capture always, preview unless the bench switched it off.
   try {
     PinHost* host = f;
-    f->videoPins_.push_back(std::make_unique<VideoPin>(host, L"Capture", PIN_CATEGORY_CAPTURE));
+    f->videoPins_.push_back(std::make_unique<VideoPin>(host, L"Capture", PIN_CATEGORY_CAPTURE, false));
     if (StreamSetting(Z9B_STREAM_PREVIEW_PIN, 1) != 0)
-      f->videoPins_.push_back(std::make_unique<VideoPin>(host, L"Preview", PIN_CATEGORY_PREVIEW));
+      f->videoPins_.push_back(std::make_unique<VideoPin>(host, L"Preview", PIN_CATEGORY_PREVIEW, true));
     for (auto& p : f->videoPins_) f->pins_.push_back(p.get());
   } catch (...) {
     f->Release();
@@ -285,6 +285,16 @@ bool ProxyFilter::StreamTime(REFERENCE_TIME* now) {
   if (FAILED(hr)) return false;
   *now = t - start;
   return true;
+}
+
+void ProxyFilter::FrameCounts(LONG* delivered, LONG* dropped) {
+  *delivered = *dropped = 0;
+  for (auto& p : videoPins_) {
+    LONG d = 0, x = 0;
+    p->OwnCounts(&d, &x);
+    *delivered += d;
+    *dropped += x;
+  }
 }
 
 HRESULT ProxyFilter::Reconnect(VideoPin* pin) {

@@ -88,6 +88,7 @@ class ProxyFilter final : public IBaseFilter,
   HRESULT SetStreamFormat(const AM_MEDIA_TYPE& mt) override;
   FILTER_STATE StreamState() override;
   bool StreamTime(REFERENCE_TIME* now) override;
+  void FrameCounts(LONG* delivered, LONG* dropped) override;
   // Connects `pin` again to its peer with the current format (stopped graph).
   HRESULT Reconnect(VideoPin* pin);
 

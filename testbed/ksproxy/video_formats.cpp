@@ -47,6 +47,13 @@ DWORD FrameBytes(const VideoFormat& f) {
   return stride * static_cast<DWORD>(f.height);
 }
 
+size_t RgbFormatOf(size_t index) {
+  const VideoFormat& f = FormatAt(index);
+  for (size_t i = 0; i < FormatCount(); ++i)
+    if (kFormats[i].bitCount == 24 && kFormats[i].width == f.width && kFormats[i].height == f.height) return i;
+  return index;
+}
+
 int FindFormat(const AM_MEDIA_TYPE& mt) {
   if (!IsEqualGUID(mt.majortype, MEDIATYPE_Video) || !IsEqualGUID(mt.formattype, FORMAT_VideoInfo) ||
       !mt.pbFormat || mt.cbFormat < sizeof(VIDEOINFOHEADER))

@@ -25,6 +25,8 @@ const VideoFormat& FormatAt(size_t index);
 // Index of the format `mt` describes (subtype, VIDEOINFOHEADER, size), or -1.
 int FindFormat(const AM_MEDIA_TYPE& mt);
 DWORD FrameBytes(const VideoFormat& f);
+// The RGB24 format of the same size as format `index` (`index` itself when it is RGB24).
+size_t RgbFormatOf(size_t index);
 
 // Fills `mt` (format block from CoTaskMemAlloc) for format `index` at `frameTime`.
 HRESULT BuildMediaType(size_t index, REFERENCE_TIME frameTime, AM_MEDIA_TYPE* mt);

@@ -38,7 +38,8 @@ bool Admits(const AM_MEDIA_TYPE& asked, const AM_MEDIA_TYPE& ours) {
 
 }  // namespace
 
-VideoPin::VideoPin(PinHost* host, const WCHAR* name, const GUID& category) : host_(host), category_(category) {
+VideoPin::VideoPin(PinHost* host, const WCHAR* name, const GUID& category, bool rgbOnly)
+    : host_(host), category_(category), rgbOnly_(rgbOnly) {
   lstrcpynW(name_, name, MAX_PIN_NAME);
   InitializeCriticalSection(&lock_);
 }
@@ -74,6 +75,25 @@ STDMETHODIMP_(ULONG) VideoPin::AddRef() { return host_->Filter()->AddRef(); }
 STDMETHODIMP_(ULONG) VideoPin::Release() { return host_->Filter()->Release(); }
 
 // ---- connection -------------------------------------------------------------------
+
+void VideoPin::PinFormat(size_t* index, REFERENCE_TIME* frameTime) {
+  host_->CurrentFormat(index, frameTime);
+  if (rgbOnly_) *index = RgbFormatOf(*index);
+}
+
+void VideoPin::OwnCounts(LONG* delivered, LONG* dropped) {
+  *delivered = InterlockedCompareExchange(&delivered_, 0, 0);
+  *dropped = InterlockedCompareExchange(&dropped_, 0, 0);
+}
+
+LONG VideoPin::DroppedNumbers(LONG* frames, LONG size) {
+  const LONG total = InterlockedCompareExchange(&dropped_, 0, 0);
+  const LONG kept = total < kDroppedKept ? total : kDroppedKept;
+  const LONG n = kept < size ? kept : size;
+  // The most recent ones, oldest first.
+  for (LONG i = 0; i < n; ++i) frames[i] = droppedNumbers_[(total - n + i) % kDroppedKept];
+  return n;
+}
 
 bool VideoPin::IsConnected() {
   Lock l(&lock_);
@@ -126,7 +146,7 @@ STDMETHODIMP VideoPin::Connect(IPin* receive, const AM_MEDIA_TYPE* asked) {
   if (host_->StreamState() != State_Stopped) return VFW_E_NOT_STOPPED;
   size_t index = 0;
   REFERENCE_TIME frameTime = 0;
-  host_->CurrentFormat(&index, &frameTime);
+  PinFormat(&index, &frameTime);
   AM_MEDIA_TYPE mt{};
   HRESULT hr = BuildMediaType(index, frameTime, &mt);
   if (FAILED(hr)) return hr;
@@ -211,7 +231,7 @@ STDMETHODIMP VideoPin::QueryAccept(const AM_MEDIA_TYPE* mt) {
 STDMETHODIMP VideoPin::EnumMediaTypes(IEnumMediaTypes** types) {
   size_t index = 0;
   REFERENCE_TIME frameTime = 0;
-  host_->CurrentFormat(&index, &frameTime);
+  PinFormat(&index, &frameTime);
   return MediaTypeEnumerator::Create(index, frameTime, types);
 }
 
@@ -227,7 +247,7 @@ HRESULT VideoPin::Active() {
   Lock l(&lock_);
   if (!connected_ || thread_) return S_OK;
   REFERENCE_TIME frameTime = 0;
-  host_->CurrentFormat(&format_, &frameTime);
+  PinFormat(&format_, &frameTime);
   dropEvery_ = StreamSetting(Z9B_STREAM_DROP_EVERY, 0);
   InterlockedExchange(&delivered_, 0);
   InterlockedExchange(&dropped_, 0);
@@ -419,28 +439,27 @@ STDMETHODIMP VideoPin::GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) 
 
 // ---- IAMDroppedFrames ------------------------------------------------------------------
 
+// The counters are the camera's: the frames of every pin together, so that
+// the capture pin tells the rate also while only the preview pin streams.
 STDMETHODIMP VideoPin::GetNumDropped(LONG* dropped) {
   if (!dropped) return E_POINTER;
-  *dropped = InterlockedCompareExchange(&dropped_, 0, 0) +
-             static_cast<LONG>(StreamSetting(Z9B_STREAM_DROPPED_OFFSET, 0));
+  LONG delivered = 0;
+  host_->FrameCounts(&delivered, dropped);
+  *dropped += static_cast<LONG>(StreamSetting(Z9B_STREAM_DROPPED_OFFSET, 0));
   return S_OK;
 }
 
 STDMETHODIMP VideoPin::GetNumNotDropped(LONG* delivered) {
   if (!delivered) return E_POINTER;
-  *delivered = InterlockedCompareExchange(&delivered_, 0, 0);
+  LONG dropped = 0;
+  host_->FrameCounts(delivered, &dropped);
   return S_OK;
 }
 
 STDMETHODIMP VideoPin::GetDroppedInfo(LONG size, LONG* frames, LONG* copied) {
   if (!frames || !copied) return E_POINTER;
   if (size <= 0) return E_INVALIDARG;
-  const LONG total = InterlockedCompareExchange(&dropped_, 0, 0);
-  const LONG kept = total < kDroppedKept ? total : kDroppedKept;
-  const LONG n = kept < size ? kept : size;
-  // The most recent ones, oldest first.
-  for (LONG i = 0; i < n; ++i) frames[i] = droppedNumbers_[(total - n + i) % kDroppedKept];
-  *copied = n;
+  *copied = DroppedNumbers(frames, size);
   return S_OK;
 }
 
@@ -448,7 +467,7 @@ STDMETHODIMP VideoPin::GetAverageFrameSize(LONG* size) {
   if (!size) return E_POINTER;
   size_t index = 0;
   REFERENCE_TIME frameTime = 0;
-  host_->CurrentFormat(&index, &frameTime);
+  PinFormat(&index, &frameTime);
   *size = static_cast<LONG>(FrameBytes(FormatAt(index)));
   return S_OK;
 }

@@ -21,6 +21,8 @@ class PinHost {
   virtual FILTER_STATE StreamState() = 0;
   // The stream time now; false while not running or without a clock.
   virtual bool StreamTime(REFERENCE_TIME* now) = 0;
+  // Frames delivered and dropped by all the filter's pins together.
+  virtual void FrameCounts(LONG* delivered, LONG* dropped) = 0;
 
  protected:
   ~PinHost() = default;
@@ -32,7 +34,9 @@ class VideoPin final : public IPin,
                        public IAMDroppedFrames,
                        public ISpecifyPropertyPages {
  public:
-  VideoPin(PinHost* host, const WCHAR* name, const GUID& category);
+  // A pin that is `rgbOnly` (the preview pin) delivers RGB24 at the stream's
+  // size whatever the stream format is, so that a video renderer can show it.
+  VideoPin(PinHost* host, const WCHAR* name, const GUID& category, bool rgbOnly);
   ~VideoPin();
   VideoPin(const VideoPin&) = delete;
   VideoPin& operator=(const VideoPin&) = delete;
@@ -42,6 +46,10 @@ class VideoPin final : public IPin,
   HRESULT Active();
   void Inactive();
   bool IsConnected();
+  // This pin's own frame counts since streaming started.
+  void OwnCounts(LONG* delivered, LONG* dropped);
+  // Copies up to `size` of the numbers of the latest frames this pin dropped.
+  LONG DroppedNumbers(LONG* frames, LONG size);
 
   // IUnknown: the references are the filter's.
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
@@ -94,10 +102,13 @@ class VideoPin final : public IPin,
   void NoteDropped(uint32_t number);
   HRESULT NegotiateAllocator(IPin* receive, const AM_MEDIA_TYPE& mt);
   void ReleaseConnection();
+  // The format this pin delivers: the stream's, or its RGB24 equivalent.
+  void PinFormat(size_t* index, REFERENCE_TIME* frameTime);
 
   PinHost* host_;
   WCHAR name_[MAX_PIN_NAME] = {};
   GUID category_;
+  bool rgbOnly_;
   CRITICAL_SECTION lock_;
 
   IPin* connected_ = nullptr;

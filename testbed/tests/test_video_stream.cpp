@@ -151,6 +151,35 @@ class VideoStream : public BenchTest {
     }
   }
 
+  // What the dialog does before rebuilding a split-off preview: disconnect and
+  // remove every filter that follows `f`, depth first.
+  void RemoveDownstream(IBaseFilter* f) {
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(f->EnumPins(pins.put()), S_OK);
+    for (;;) {
+      ComPtr<IPin> pin, peer;
+      if (pins->Next(1, pin.put(), nullptr) != S_OK) break;
+      if (pin->ConnectedTo(peer.put()) != S_OK) continue;
+      PIN_INFO info{};
+      ASSERT_EQ(peer->QueryPinInfo(&info), S_OK);
+      if (info.dir == PINDIR_INPUT) {
+        RemoveDownstream(info.pFilter);
+        graph->Disconnect(peer.get());
+        graph->Disconnect(pin.get());
+        graph->RemoveFilter(info.pFilter);
+      }
+      info.pFilter->Release();
+    }
+  }
+
+  LONG CaptureDelivered() {
+    ComPtr<IAMDroppedFrames> counters;
+    EXPECT_EQ(builder->FindInterface(&PIN_CATEGORY_CAPTURE, nullptr, filter.get(), IID_IAMDroppedFrames,
+                                     counters.put_void()),
+              S_OK);
+    return counters ? Delivered(counters.get()) : -1;
+  }
+
   ComPtr<IBaseFilter> filter;
   ComPtr<IGraphBuilder> graph;
   ComPtr<ICaptureGraphBuilder2> builder;
@@ -285,6 +314,8 @@ TEST_F(VideoStream, PreviewPinRendersThroughTheCaptureGraphBuilderAndFramesArriv
   LONG dropped = -1;
   EXPECT_EQ(counters->GetNumDropped(&dropped), S_OK);
   EXPECT_LE(dropped, 3);
+  // The capture pin's counters (where the dialog reads them) are the camera's.
+  EXPECT_GE(CaptureDelivered(), delivered);
 
   // The renderer saw them too.
   ComPtr<IQualProp> quality;
@@ -424,6 +455,71 @@ TEST_F(VideoStream, DroppedFrameCountersFollowTheBench) {
   ASSERT_TRUE(z9bench::SetStreamSettings(s));
   ASSERT_EQ(counters->GetNumDropped(&dropped), S_OK);
   EXPECT_LT(dropped, 1000);
+}
+
+TEST_F(VideoStream, PreviewPinDeliversRgbWhateverTheStreamFormat) {
+  MakeFilter();
+  ComPtr<IAMStreamConfig> config;
+  PinInterface(L"Capture", IID_IAMStreamConfig, &config);
+  ASSERT_EQ(SetCaps(config.get(), FindCaps(config.get(), "YUY2", 320, 240), 333333), S_OK);
+  MakeGraph();
+  ASSERT_EQ(RenderPreview(), S_OK);
+  ComPtr<IPin> preview;
+  Pin(L"Preview", &preview);
+  AM_MEDIA_TYPE mt{};
+  ASSERT_EQ(preview->ConnectionMediaType(&mt), S_OK);
+  EXPECT_TRUE(IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB24));
+  EXPECT_EQ(Vih(&mt)->bmiHeader.biWidth, 320);
+  if (mt.pbFormat) CoTaskMemFree(mt.pbFormat);
+  AM_MEDIA_TYPE* stream = nullptr;
+  ASSERT_EQ(config->GetFormat(&stream), S_OK);
+  EXPECT_TRUE(IsEqualGUID(stream->subtype, MEDIASUBTYPE_YUY2)) << "the stream format stays YUY2";
+  FreeType(stream);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  Sleep(700);
+  EXPECT_GT(CaptureDelivered(), 8);
+  ASSERT_TRUE(SUCCEEDED(control->Stop()));
+}
+
+// The dialog's "&Mode" sequence: stop, (split-off preview torn down), new
+// format, preview rendered again, run.
+TEST_F(VideoStream, FormatChangeBetweenRunsWithAndWithoutAPreviewPin) {
+  for (bool previewPin : {true, false}) {
+    SCOPED_TRACE(previewPin ? "preview pin" : "no preview pin");
+    control.reset();
+    builder.reset();
+    graph.reset();
+    filter.reset();
+    MakeFilter(previewPin);
+    MakeGraph();
+    ASSERT_EQ(RenderPreview(), previewPin ? S_OK : VFW_S_NOPREVIEWPIN);
+    ASSERT_TRUE(SUCCEEDED(control->Run()));
+    Sleep(300);
+    ASSERT_TRUE(SUCCEEDED(control->Stop()));
+    if (!previewPin) RemoveDownstream(filter.get());
+    ComPtr<IAMStreamConfig> config;
+    ASSERT_EQ(builder->FindInterface(&PIN_CATEGORY_CAPTURE, nullptr, filter.get(), IID_IAMStreamConfig,
+                                     config.put_void()),
+              S_OK);
+    ASSERT_EQ(SetCaps(config.get(), FindCaps(config.get(), "RGB24", 160, 120), 333333), S_OK);
+    const HRESULT again = RenderPreview();
+    if (!previewPin) EXPECT_EQ(again, VFW_S_NOPREVIEWPIN);
+    ComPtr<IVideoWindow> window;
+    EXPECT_EQ(builder->FindInterface(previewPin ? &PIN_CATEGORY_PREVIEW : &PIN_CATEGORY_CAPTURE, nullptr,
+                                     filter.get(), IID_IVideoWindow, window.put_void()),
+              S_OK);
+    ComPtr<IPin> streaming;
+    Pin(previewPin ? L"Preview" : L"Capture", &streaming);
+    AM_MEDIA_TYPE mt{};
+    ASSERT_EQ(streaming->ConnectionMediaType(&mt), S_OK);
+    EXPECT_EQ(Vih(&mt)->bmiHeader.biWidth, 160);
+    EXPECT_EQ(Vih(&mt)->bmiHeader.biHeight, 120);
+    if (mt.pbFormat) CoTaskMemFree(mt.pbFormat);
+    ASSERT_TRUE(SUCCEEDED(control->Run()));
+    Sleep(600);
+    EXPECT_GT(CaptureDelivered(), 8);
+    ASSERT_TRUE(SUCCEEDED(control->Stop()));
+  }
 }
 
 // The page hosted in a window of the test's own (Wine's property frame never applies).
