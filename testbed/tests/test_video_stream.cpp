@@ -17,6 +17,11 @@
 #include "bench_stream.h"
 #include "com_ptr.h"
 #include "stream_control.h"
+#include "wintest.h"
+
+#ifndef Z9_PICTURES_DIR
+#define Z9_PICTURES_DIR ""
+#endif
 
 using namespace benchtest;
 
@@ -306,9 +311,19 @@ TEST_F(VideoStream, PreviewPinRendersThroughTheCaptureGraphBuilderAndFramesArriv
 
   ComPtr<IAMDroppedFrames> counters;
   PinInterface(L"Preview", IID_IAMDroppedFrames, &counters);
+  BSTR caption = SysAllocString(L"Bench live preview");
+  window->put_Caption(caption);
+  SysFreeString(caption);
+  window->SetWindowPosition(0, 0, 660, 520);
   ASSERT_TRUE(SUCCEEDED(control->Run()));
-  Sleep(1500);
+  wintest::PumpFor(1500);
   const LONG delivered = Delivered(counters.get());
+  if (Z9_PICTURES_DIR[0] != '\0') {
+    HWND shown = FindWindowW(nullptr, L"Bench live preview");
+    EXPECT_TRUE(shown) << "the renderer's window";
+    wintest::MakeDirs(Z9_PICTURES_DIR);
+    if (shown) EXPECT_TRUE(wintest::SaveScreenPng(std::string(Z9_PICTURES_DIR) + "\\bench-live-preview.png", shown));
+  }
   EXPECT_GE(delivered, 25) << "about 45 frames in 1.5 s at 30 frames a second";
   EXPECT_LE(delivered, 50);
   LONG dropped = -1;
