@@ -1,0 +1,403 @@
+// The dialog on the bench camera's streaming filter: live preview in the
+// pane, layout, tooltips, statistics, freeze and resume, the format pages,
+// and stills handed to the host equal to what the imaging library makes of
+// the camera's still.
+#include <gtest/gtest.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <imaging/still.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "bench_client.h"
+#include "dialog_fixture.h"
+#include "stream_control.h"
+#include "video_inputs.h"
+
+namespace twntest {
+namespace {
+
+BOOL CALLBACK FindFormatList(HWND w, LPARAM p) {
+  if (GetDlgCtrlID(w) == 100 && _stricmp(wintest::ClassOf(w).c_str(), "ListBox") == 0) {
+    *reinterpret_cast<HWND*>(p) = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+class Preview : public DialogTest {
+ protected:
+  void SetUp() override {
+    DialogTest::SetUp();
+    ASSERT_TRUE(bench_.Open(15000));
+    ASSERT_TRUE(bench_.Reset());
+    z9bench::ResetStreamSettings();
+    std::string error;
+    ASSERT_TRUE(z9bench::ResetVideoInputs(&error)) << error;
+  }
+  void TearDown() override {
+    DialogTest::TearDown();
+    bench_.Reset();
+    z9bench::ResetStreamSettings();
+  }
+
+  // The camera answers every still with this one until the next reset.
+  void UploadSticky(uint8_t format, uint32_t width, uint32_t height, uint8_t sizeCode,
+                    const std::vector<uint8_t>& payload) {
+    Z9B_STILL_UPLOAD up = {};
+    up.format = format;
+    up.sizeCode = sizeCode;
+    up.width = width;
+    up.height = height;
+    up.flags = Z9B_UPLOAD_STICKY;
+    up.payloadLength = static_cast<uint32_t>(payload.size());
+    ASSERT_TRUE(bench_.UploadStill(up, payload.data(), payload.size()));
+    still_.assign(40, 0);
+    still_[25] = format;
+    still_[26] = sizeCode;
+    std::memcpy(&still_[28], &height, 4);
+    std::memcpy(&still_[32], &width, 4);
+    still_.insert(still_.end(), payload.begin(), payload.end());
+  }
+
+  // The imaging library's picture of the uploaded still.
+  std::vector<uint8_t> ExpectedDib(uint32_t* width, uint32_t* height) {
+    z9::StillHeader h;
+    z9::ReadStillHeader(still_.data(), still_.size(), &h);
+    std::vector<uint8_t> dib(z9::PictureDibSize(h.width, h.height), 0);
+    z9::DecodeImage(dib.data() + 40, dib.size() - 40, still_.data(), still_.size());
+    if (h.format != 0) z9::FlipRows(dib.data() + 40, dib.size() - 40, h.width, h.height);
+    z9::WriteDibHeader(dib.data(), dib.size(), h.width, h.height);
+    *width = h.width;
+    *height = h.height;
+    const uint32_t sizes[3][2] = {{800, 600}, {1024, 768}, {1280, 960}};
+    if (h.sizeCode >= 101 && h.sizeCode <= 103) {
+      const uint32_t* t = sizes[h.sizeCode - 101];
+      std::vector<uint8_t> big = z9::UpscaleStill(dib.data(), dib.size(), h.width, h.height, t[0], t[1]);
+      if (!big.empty()) {
+        *width = t[0];
+        *height = t[1];
+        return big;
+      }
+    }
+    return dib;
+  }
+
+  void Click(int id) { SendMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+  RECT ClientRectOf(int id) {
+    RECT r = {};
+    GetWindowRect(GetDlgItem(Dialog(), id), &r);
+    MapWindowPoints(nullptr, Dialog(), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+
+  std::string StatusText(int part) {
+    HWND bar = wintest::FindChildByClass(Dialog(), STATUSCLASSNAMEA);
+    char text[256] = {};
+    if (bar != nullptr) SendMessageA(bar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+
+  std::string TipText(int id) {
+    HWND tip = nullptr;
+    for (HWND w : wintest::WindowsOfProcess(GetCurrentProcessId(), TOOLTIPS_CLASSA))
+      if (GetWindow(w, GW_OWNER) == Dialog()) tip = w;
+    if (tip == nullptr) return "<no tooltip>";
+    char text[128] = {};
+    TTTOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.hwnd = Dialog();
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(Dialog(), id));
+    tool.lpszText = text;
+    if (!SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool))) return "<none>";
+    SendMessageA(tip, TTM_GETTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+    return text;
+  }
+
+  std::vector<HostEvent> Infos() {
+    std::vector<HostEvent> out;
+    for (const HostEvent& e : Events())
+      if (e.code == 0) out.push_back(e);
+    return out;
+  }
+
+  // Opens "&Mode" and picks capability `index` of the bench's format page.
+  bool PickFormat(int index) {
+    std::atomic<bool> picked{false};
+    wintest::Thread helper([&] {
+      for (int attempt = 0; attempt < 200 && !picked; ++attempt) {
+        Sleep(50);
+        for (HWND frame : wintest::WindowsOfProcess(GetCurrentProcessId(), "#32770")) {
+          if (frame == Dialog() || !IsWindowVisible(frame)) continue;
+          HWND list = nullptr;
+          EnumChildWindows(frame, FindFormatList, reinterpret_cast<LPARAM>(&list));
+          if (list == nullptr) continue;
+          const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+          for (LRESULT i = 0; i < count; ++i)
+            if (SendMessageA(list, LB_GETITEMDATA, i, 0) == index) {
+              SendMessageA(list, LB_SETCURSEL, i, 0);
+              SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(100, LBN_SELCHANGE),
+                           reinterpret_cast<LPARAM>(list));
+            }
+          SendMessageA(frame, PSM_PRESSBUTTON, PSBTN_OK, 0);
+          Sleep(300);
+          if (IsWindow(frame)) PostMessageA(frame, WM_COMMAND, IDOK, 0);
+          picked = true;
+          break;
+        }
+      }
+    });
+    PostMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0);
+    wintest::WaitUntil([&] { return picked.load(); }, 12000);
+    helper.Join();
+    wintest::PumpFor(1500);
+    return picked;
+  }
+
+  z9bench::Bench bench_;
+  std::vector<uint8_t> still_;
+};
+
+TEST_F(Preview, OpensWithLiveVideoLayoutTooltipsAndStatistics) {
+  BoxAnswerer boxes;
+  Create();
+  ASSERT_NE(Dialog(), nullptr);
+  EXPECT_TRUE(boxes.Texts().empty());
+  // The host learns the stream: 640 x 480 RGB24 at 30 frames per second.
+  ASSERT_EQ(Events().size(), 1u);
+  const std::vector<uint8_t> info = {0x80, 0x02, 0xE0, 0x01, 2, 0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(Events()[0].code, 0u);
+  EXPECT_EQ(Events()[0].info, info);
+
+  // The first layout.
+  RECT d = {};
+  GetWindowRect(Dialog(), &d);
+  EXPECT_EQ(d.left, 8);
+  EXPECT_EQ(d.top, 8);
+  EXPECT_EQ(d.right - d.left, 674);
+  EXPECT_EQ(d.bottom - d.top, 580);
+  const RECT pane = ClientRectOf(1006);
+  EXPECT_EQ(pane.left, 7);
+  EXPECT_EQ(pane.top, 37);
+  EXPECT_EQ(pane.right - pane.left, 650);
+  EXPECT_EQ(pane.bottom - pane.top, 490);
+  const int row[5] = {1000, 1002, 1030, 1001, 1};
+  for (int i = 0; i < 5; ++i) {
+    const RECT b = ClientRectOf(row[i]);
+    EXPECT_EQ(b.left, 12 + 72 * i) << row[i];
+    EXPECT_EQ(b.top, 8);
+    EXPECT_EQ(b.right - b.left, 60);
+    EXPECT_EQ(b.bottom - b.top, 20);
+  }
+  // The video window lives in the pane.
+  HWND video = GetWindow(GetDlgItem(Dialog(), 1006), GW_CHILD);
+  ASSERT_NE(video, nullptr);
+  EXPECT_TRUE(IsWindowVisible(video));
+  // Tooltips from the library's strings; none for "&Property".
+  EXPECT_EQ(TipText(1000), "Capture current image");
+  EXPECT_EQ(TipText(1001), "Pause Camera");
+  EXPECT_EQ(TipText(1002), "Set camera property");
+  EXPECT_EQ(TipText(1), "Exit");
+  EXPECT_EQ(TipText(1030), "<none>");
+  EXPECT_EQ(StatusText(0), "Image Size: 640x480");
+  EXPECT_EQ(StatusText(1), "0.0 0.0");
+#ifdef Z9_PICTURES_DIR
+  wintest::PumpFor(500);
+  wintest::SaveScreenPng(std::string(Z9_PICTURES_DIR) + "\\capture-dialog.png", Dialog());
+#endif
+}
+
+// The counters are the capture pin's: they move when the preview is split
+// off the capture pin (a camera without a preview pin).
+TEST_F(Preview, StatisticsShowTheCapturePinsRate) {
+  z9bench::StreamSettings s;
+  s.previewPin = false;
+  s.dropEvery = 10;
+  ASSERT_TRUE(z9bench::SetStreamSettings(s));
+  BoxAnswerer boxes;
+  Create();
+  ASSERT_NE(Dialog(), nullptr);
+  EXPECT_TRUE(boxes.Texts().empty());
+  HWND video = GetWindow(GetDlgItem(Dialog(), 1006), GW_CHILD);
+  ASSERT_NE(video, nullptr);
+  double delivered = 0, dropped = 0;
+  wintest::WaitUntil(
+      [&] { return std::sscanf(StatusText(1).c_str(), "%lf %lf", &delivered, &dropped) == 2 && delivered > 10; },
+      5000);
+  EXPECT_GT(delivered, 10.0) << StatusText(1);
+  EXPECT_LT(delivered, 45.0) << StatusText(1);
+  EXPECT_GT(dropped, 0.5) << StatusText(1);
+  EXPECT_LT(dropped, 6.0) << StatusText(1);
+}
+
+TEST_F(Preview, FreezeAndResumeWithACaptureWhileFrozen) {
+  BoxAnswerer boxes;
+  Create();
+  ASSERT_NE(Dialog(), nullptr);
+  Click(1001);
+  EXPECT_EQ(wintest::WindowText(GetDlgItem(Dialog(), 1001)), "&Resume");
+  EXPECT_EQ(TipText(1001), "Resume Camera");
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(Dialog(), 1002)));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Dialog(), 1000)));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Dialog(), 1030)));
+  // A still is a request of its own: it works while frozen.
+  Events().clear();
+  Click(1000);
+  ASSERT_EQ(Events().size(), 2u);
+  EXPECT_EQ(Events()[0].code, 0u);
+  EXPECT_EQ(Events()[1].code, 2u);
+  EXPECT_EQ(Events()[1].dib.size(), 921640u);
+  Click(1001);
+  EXPECT_EQ(wintest::WindowText(GetDlgItem(Dialog(), 1001)), "&Freeze");
+  EXPECT_EQ(TipText(1001), "Pause Camera");
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Dialog(), 1002)));
+  EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(Preview, EveryStillFormatAndSizeCodeReachesTheHostAsTheLibraryMakesIt) {
+  BoxAnswerer boxes;
+  Create();
+  ASSERT_NE(Dialog(), nullptr);
+  struct Case {
+    uint8_t format, sizeCode;
+    uint32_t width, height;
+    size_t payload;
+  };
+  const Case cases[] = {
+      {z9::STICAP_YUY2, 0, 640, 480, 640 * 480 * 2},  {z9::STICAP_UYVY, 0, 640, 480, 640 * 480 * 2},
+      {z9::STICAP_I420, 0, 640, 480, 640 * 480 * 3 / 2}, {z9::STICAP_RGB, 0, 640, 480, 640 * 480 * 3},
+      {z9::STICAP_YUY2, 101, 640, 480, 640 * 480 * 2}, {z9::STICAP_I420, 102, 640, 480, 640 * 480 * 3 / 2},
+      {z9::STICAP_YUY2, 103, 640, 480, 640 * 480 * 2}, {z9::STICAP_YUY2, 0, 320, 240, 320 * 240 * 2},
+  };
+  uint32_t seed = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "format " << int(c.format) << " code " << int(c.sizeCode));
+    std::vector<uint8_t> payload(c.payload);
+    for (uint8_t& b : payload) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+    UploadSticky(c.format, c.width, c.height, c.sizeCode, payload);
+    Events().clear();
+    Click(1000);
+    ASSERT_EQ(Events().size(), 2u);
+    uint32_t w = 0, h = 0;
+    const std::vector<uint8_t> expected = ExpectedDib(&w, &h);
+    const HostEvent& info = Events()[0];
+    EXPECT_EQ(info.info[0] | (info.info[1] << 8), static_cast<int>(w));
+    EXPECT_EQ(info.info[2] | (info.info[3] << 8), static_cast<int>(h));
+    EXPECT_EQ(info.info[13], 0);  // the stream's size code, not the still's
+    EXPECT_EQ(Events()[1].dib.size(), expected.size());
+    EXPECT_TRUE(Events()[1].dib == expected);
+    if (c.sizeCode == 101) EXPECT_EQ(Events()[1].dib.size(), 1440040u);
+  }
+  EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_F(Preview, StatusFaultsShowTheirMessageAndTheNextCaptureWorks) {
+  BoxAnswerer boxes;
+  Create();
+  ASSERT_NE(Dialog(), nullptr);
+  const char* texts[] = {"ERROR 736:9791", "Error! Device busy, please try again!", "Error! Out of memory!",
+                         "Error! Stream is stop, please start preview windows!", "ERROR 754:9791"};
+  for (int status = 1; status <= 5; ++status) {
+    SCOPED_TRACE(status);
+    ASSERT_TRUE(bench_.AddFault(z9bench::MakeFault(Z9B_KIND_STILL, Z9B_FAULT_VALUE, status, 1)));
+    boxes.Clear();
+    Events().clear();
+    Click(1000);
+    wintest::WaitUntil([&] { return !boxes.Texts().empty(); }, 3000);
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{texts[status - 1]}));
+    EXPECT_TRUE(Events().empty());
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Dialog(), 1000)));
+  }
+  Events().clear();
+  Click(1000);
+  ASSERT_EQ(Events().size(), 2u);
+  EXPECT_EQ(Events()[1].code, 2u);
+
+  // A failed request: both boxes, in order.
+  ASSERT_TRUE(bench_.AddFault(z9bench::MakeFault(Z9B_KIND_STILL, Z9B_FAULT_FAIL, 0, 1)));
+  boxes.Clear();
+  Events().clear();
+  Click(1000);
+  wintest::WaitUntil([&] { return boxes.Texts().size() >= 2; }, 3000);
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"ERROR 1641:9791", "ERROR 724:9791"}));
+  EXPECT_TRUE(Events().empty());
+}
+
+TEST_F(Preview, ModeChangesTheFormatLayoutAndImageInfo) {
+  for (bool previewPin : {true, false}) {
+    SCOPED_TRACE(previewPin ? "preview pin" : "capture pin only");
+    z9bench::StreamSettings s;
+    s.previewPin = previewPin;
+    ASSERT_TRUE(z9bench::SetStreamSettings(s));
+    BoxAnswerer boxes;
+    Create();
+    ASSERT_NE(Dialog(), nullptr);
+    Events().clear();
+    ASSERT_TRUE(PickFormat(2));  // RGB24 320 x 240
+    const std::vector<HostEvent> infos = Infos();
+    ASSERT_EQ(infos.size(), 1u);
+    EXPECT_EQ(infos[0].info[0] | (infos[0].info[1] << 8), 320);
+    EXPECT_EQ(infos[0].info[2] | (infos[0].info[3] << 8), 240);
+    EXPECT_EQ(infos[0].info[13], 1);
+    RECT d = {};
+    GetWindowRect(Dialog(), &d);
+    EXPECT_EQ(d.right - d.left, 488);
+    EXPECT_EQ(d.bottom - d.top, 342);
+    const RECT pane = ClientRectOf(1006);
+    EXPECT_EQ(pane.left, 76);
+    EXPECT_EQ(pane.right - pane.left, 330);
+    EXPECT_EQ(ClientRectOf(1000).left, 23);
+    EXPECT_EQ(StatusText(0), "Image Size: 320x240");
+    HWND video = GetWindow(GetDlgItem(Dialog(), 1006), GW_CHILD);
+    ASSERT_NE(video, nullptr);
+    EXPECT_TRUE(IsWindowVisible(video));
+    // The still buffer follows: a capture still works.
+    Events().clear();
+    Click(1000);
+    EXPECT_EQ(Events().size(), 2u);
+    EXPECT_TRUE(boxes.Texts().empty());
+    Remove();
+  }
+}
+
+TEST_F(Preview, CameraListVariations) {
+  std::string error;
+  // A device with the camera's name but another class id is skipped.
+  ASSERT_TRUE(z9bench::AddOtherClassVideoInput(&error)) << error;
+  {
+    BoxAnswerer boxes;
+    Create();
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(Infos().size(), 1u);
+    Remove();
+  }
+  // No camera at all.
+  z9bench::RemoveVideoInputs();
+  {
+    BoxAnswerer boxes;
+    Events().clear();
+    Create();
+    const std::vector<std::string> texts = boxes.Texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_TRUE(texts[0] == "ERROR 345:9791" || texts[0] == "ERROR 278:9791") << texts[0];
+    ASSERT_EQ(Events().size(), 1u);
+    EXPECT_EQ(Events()[0].code, 3u);
+    Remove();
+  }
+  // The camera without "FriendlyName" in its device entry is not found by name.
+  ASSERT_TRUE(z9bench::ResetVideoInputs(&error)) << error;
+  ASSERT_TRUE(z9bench::RemoveCameraFriendlyName(&error)) << error;
+  {
+    BoxAnswerer boxes;
+    Events().clear();
+    Create();
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"ERROR 345:9791"}));
+    Remove();
+  }
+}
+
+}  // namespace
+}  // namespace twntest
