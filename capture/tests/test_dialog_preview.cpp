@@ -289,7 +289,9 @@ TEST_F(Preview, EveryStillFormatAndSizeCodeReachesTheHostAsTheLibraryMakesIt) {
     EXPECT_EQ(info.info[13], 0);  // the stream's size code, not the still's
     EXPECT_EQ(Events()[1].dib.size(), expected.size());
     EXPECT_TRUE(Events()[1].dib == expected);
-    if (c.sizeCode == 101) EXPECT_EQ(Events()[1].dib.size(), 1440040u);
+    if (c.sizeCode == 101) {
+      EXPECT_EQ(Events()[1].dib.size(), 1440040u);
+    }
   }
   EXPECT_TRUE(boxes.Texts().empty());
 }
