@@ -8,7 +8,10 @@
 #include <amvideo.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
+#include <olectl.h>
+#include <prsht.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -611,6 +614,97 @@ TEST_F(VideoStream, FormatPageListsTheCapabilitiesAndSetsTheChosenOne) {
   EXPECT_EQ(page->Deactivate(), S_OK);
   EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
   DestroyWindow(host);
+}
+
+struct FoundPage {
+  HWND frame = nullptr;
+  HWND page = nullptr;
+};
+
+BOOL CALLBACK MatchPageWindow(HWND w, LPARAM lp) {
+  char cls[64] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpA(cls, "Z9BenchFormatPage") != 0 || !IsWindowVisible(w)) return TRUE;
+  reinterpret_cast<FoundPage*>(lp)->page = w;
+  return FALSE;
+}
+
+// Wine's property frame, as the capture dialog's "&Mode" shows it: the page
+// appears, a choice made in it sets the format, OK closes the frame.
+TEST_F(VideoStream, FormatPageWorksInTheSystemPropertyFrame) {
+  MakeFilter();
+  ComPtr<IPin> capture;
+  Pin(L"Capture", &capture);
+  ComPtr<ISpecifyPropertyPages> spp;
+  PinInterface(L"Capture", IID_ISpecifyPropertyPages, &spp);
+  CAUUID pages{};
+  ASSERT_EQ(spp->GetPages(&pages), S_OK);
+
+  FoundPage found;
+  std::string chosen;
+  bool pictureSaved = false;
+  std::atomic<bool> returned{false};
+  const DWORD testThread = GetCurrentThreadId();
+  wintest::Thread watcher([&] {
+    wintest::WaitUntil(
+        [&] {
+          for (HWND w : wintest::WindowsOfProcess(GetCurrentProcessId(), "#32770"))
+            if (GetWindowThreadProcessId(w, nullptr) == testThread) {
+              FoundPage f{w, nullptr};
+              EnumChildWindows(w, MatchPageWindow, reinterpret_cast<LPARAM>(&f));
+              if (f.page) found = f;
+            }
+          return found.page != nullptr || returned.load();
+        },
+        20000, 50);
+    if (found.page) {
+      HWND list = GetDlgItem(found.page, 100);
+      const LRESULT at = SendMessageA(list, LB_FINDSTRING, static_cast<WPARAM>(-1),
+                                      reinterpret_cast<LPARAM>("RGB24 176 x 144"));
+      if (at >= 0) {
+        SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+        SendMessageA(found.page, WM_COMMAND, MAKEWPARAM(100, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        chosen = wintest::WindowText(GetDlgItem(found.page, 101));
+      }
+      if (Z9_PICTURES_DIR[0] != '\0') {
+        RedrawWindow(found.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(300);
+        wintest::MakeDirs(Z9_PICTURES_DIR);
+        pictureSaved =
+            wintest::SaveScreenPng(std::string(Z9_PICTURES_DIR) + "\\bench-format-page.png", found.frame);
+      }
+      SendMessageA(found.frame, PSM_PRESSBUTTON, PSBTN_OK, 0);
+      wintest::WaitUntil(
+          [&] {
+            if (IsWindow(found.frame)) PostMessageA(found.frame, WM_NULL, 0, 0);
+            return returned.load();
+          },
+          10000, 100);
+    }
+    // Whatever happened, the test thread must leave the modal loop.
+    for (int round = 0; round < 50 && !returned.load(); ++round) {
+      for (HWND w : wintest::WindowsOfProcess(GetCurrentProcessId()))
+        if (GetWindowThreadProcessId(w, nullptr) == testThread) PostMessageA(w, WM_CLOSE, 0, 0);
+      Sleep(200);
+    }
+  });
+  IUnknown* objects[] = {capture.get()};
+  const HRESULT hr =
+      OleCreatePropertyFrame(nullptr, 30, 30, nullptr, 1, objects, pages.cElems, pages.pElems, 0, 0, nullptr);
+  returned = true;
+  watcher.Join();
+  CoTaskMemFree(pages.pElems);
+
+  EXPECT_EQ(hr, S_OK);
+  ASSERT_TRUE(found.page) << "the format page did not appear in the frame";
+  EXPECT_EQ(chosen, "RGB24 176 x 144, 30.0 fps");
+  if (Z9_PICTURES_DIR[0] != '\0') EXPECT_TRUE(pictureSaved);
+  ComPtr<IAMStreamConfig> config;
+  PinInterface(L"Capture", IID_IAMStreamConfig, &config);
+  AM_MEDIA_TYPE* mt = nullptr;
+  ASSERT_EQ(config->GetFormat(&mt), S_OK);
+  EXPECT_EQ(Vih(mt)->bmiHeader.biWidth, 176);
+  FreeType(mt);
 }
 
 }  // namespace
