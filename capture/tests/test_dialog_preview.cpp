@@ -8,6 +8,7 @@
 
 #include <imaging/still.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -399,6 +400,77 @@ TEST_F(Preview, CameraListVariations) {
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"ERROR 345:9791"}));
     Remove();
   }
+}
+
+}  // namespace
+}  // namespace twntest
+
+namespace twntest {
+namespace {
+
+using HresultFn = HRESULT(WINAPI*)();
+
+// "&Property": the capture filter's pages (those of Z9100Dex among them) in a
+// modal frame; a capture command meanwhile is ignored.
+TEST_F(Preview, PropertyFrameShowsTheCameraPagesAndBlocksCapture) {
+  HMODULE dex = LoadLibraryA((wintest::ExeDir() + "\\Z9100Dex.dll").c_str());
+  if (dex == nullptr) GTEST_SKIP() << "Z9100Dex.dll is not part of this build";
+  auto registerServer = reinterpret_cast<HresultFn>(GetProcAddress(dex, "DllRegisterServer"));
+  auto unregisterServer = reinterpret_cast<HresultFn>(GetProcAddress(dex, "DllUnregisterServer"));
+  ASSERT_TRUE(registerServer != nullptr && unregisterServer != nullptr);
+  ASSERT_EQ(registerServer(), S_OK);
+
+  BoxAnswerer boxes;
+  Create();
+  ASSERT_NE(Dialog(), nullptr);
+  Events().clear();
+  std::atomic<bool> seen{false};
+  std::vector<std::string> tabs;
+  HWND dialog = Dialog();
+  wintest::Thread helper([&] {
+    for (int attempt = 0; attempt < 200 && !seen; ++attempt) {
+      Sleep(50);
+      for (HWND frame : wintest::WindowsOfProcess(GetCurrentProcessId(), "#32770")) {
+        if (frame == dialog || !IsWindowVisible(frame)) continue;
+        HWND tab = wintest::FindChildByClass(frame, WC_TABCONTROLA);
+        if (tab == nullptr) continue;
+        Sleep(300);
+        const int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+          char text[128] = {};
+          TCITEMA item = {};
+          item.mask = TCIF_TEXT;
+          item.pszText = text;
+          item.cchTextMax = sizeof text;
+          SendMessageA(tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+          tabs.push_back(text);
+        }
+        // The monitor's forwarded press arrives while the frame is open.
+        PostMessageA(dialog, WM_COMMAND, 1000, 0);
+        Sleep(500);
+        SendMessageA(frame, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        Sleep(300);
+        if (IsWindow(frame)) PostMessageA(frame, WM_COMMAND, IDCANCEL, 0);
+        seen = true;
+        break;
+      }
+    }
+  });
+  PostMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(1030, BN_CLICKED), 0);
+  wintest::WaitUntil([&] { return seen.load(); }, 12000);
+  helper.Join();
+  wintest::PumpFor(500);
+  EXPECT_TRUE(seen);
+  EXPECT_NE(std::find(tabs.begin(), tabs.end(), "Video Proc Amp"), tabs.end()) << tabs.size();
+  EXPECT_TRUE(Events().empty());  // the capture during the frame was ignored
+  // Afterwards a capture works again.
+  Click(1000);
+  EXPECT_EQ(Events().size(), 2u);
+  EXPECT_TRUE(boxes.Texts().empty());
+  Remove();
+  dialog_ = nullptr;
+  unregisterServer();
+  FreeLibrary(dex);
 }
 
 }  // namespace
