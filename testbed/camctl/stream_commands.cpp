@@ -17,6 +17,9 @@ const char kStreamUsage[] =
     "  preview on|off              whether new capture filters have a preview pin\n"
     "  drops [offset=N] [every=N]  dropped-frame counts: N added / every Nth frame dropped;\n"
     "                              without arguments shows the stream settings\n"
+    "  stream-format N             start format of new capture filters (0-11, see include/bench_stream.h)\n"
+    "  stream-faults [setformat] [getformat] [nodropped] [run] [zerorate]\n"
+    "                              failures of the filter's stream interfaces (none: no failure)\n"
     "  stream-reset                stream settings back to the defaults\n"
     "  videoinputs list|default|none|add-other|add-second [DEVICE]|no-name\n"
     "                              the video input devices the system device enumerator lists\n";
@@ -88,12 +91,43 @@ int StreamCommand(int argc, char** argv, bool* handled) {
   if (cmd == "drops") {
     StreamSettings s = GetStreamSettings();
     if (argc == 2) {
-      std::printf("preview-pin %d dropped-offset %u drop-every %u\n", s.previewPin ? 1 : 0, s.droppedOffset,
-                  s.dropEvery);
+      std::printf("preview-pin %d dropped-offset %u drop-every %u format %u faults 0x%X\n", s.previewPin ? 1 : 0,
+                  s.droppedOffset, s.dropEvery, s.format, s.faults);
       return 0;
     }
     for (int i = 2; i < argc; ++i)
       if (!Field(argv[i], "offset", &s.droppedOffset) && !Field(argv[i], "every", &s.dropEvery)) return 2;
+    return SetStreamSettings(s) ? 0 : Error("writing the stream settings");
+  }
+  if (cmd == "stream-format") {
+    StreamSettings s = GetStreamSettings();
+    char* end = nullptr;
+    if (argc < 3) return 2;
+    const unsigned long n = std::strtoul(argv[2], &end, 0);
+    if (*end || n >= Z9B_STREAM_FORMATS) return 2;
+    s.format = static_cast<uint32_t>(n);
+    return SetStreamSettings(s) ? 0 : Error("writing the stream settings");
+  }
+  if (cmd == "stream-faults") {
+    static const struct {
+      const char* name;
+      uint32_t bit;
+    } kFaults[] = {{"setformat", Z9B_STREAM_FAIL_SETFORMAT},
+                   {"getformat", Z9B_STREAM_FAIL_GETFORMAT},
+                   {"nodropped", Z9B_STREAM_NO_DROPPED_FRAMES},
+                   {"run", Z9B_STREAM_FAIL_RUN},
+                   {"zerorate", Z9B_STREAM_ZERO_FRAME_TIME}};
+    StreamSettings s = GetStreamSettings();
+    s.faults = 0;
+    for (int i = 2; i < argc; ++i) {
+      bool known = false;
+      for (const auto& f : kFaults)
+        if (!lstrcmpiA(argv[i], f.name)) {
+          s.faults |= f.bit;
+          known = true;
+        }
+      if (!known) return 2;
+    }
     return SetStreamSettings(s) ? 0 : Error("writing the stream settings");
   }
   if (cmd == "stream-reset") return ResetStreamSettings() ? 0 : Error("removing the stream settings");

@@ -27,7 +27,8 @@ bool SetStreamSettings(const StreamSettings& s) {
     return false;
   const bool ok = WriteDword(key, Z9B_STREAM_PREVIEW_PIN, s.previewPin ? 1u : 0u) &&
                   WriteDword(key, Z9B_STREAM_DROPPED_OFFSET, s.droppedOffset) &&
-                  WriteDword(key, Z9B_STREAM_DROP_EVERY, s.dropEvery);
+                  WriteDword(key, Z9B_STREAM_DROP_EVERY, s.dropEvery) &&
+                  WriteDword(key, Z9B_STREAM_FORMAT, s.format) && WriteDword(key, Z9B_STREAM_FAULTS, s.faults);
   RegCloseKey(key);
   return ok;
 }
@@ -39,6 +40,8 @@ StreamSettings GetStreamSettings() {
   s.previewPin = ReadDword(key, Z9B_STREAM_PREVIEW_PIN, 1) != 0;
   s.droppedOffset = ReadDword(key, Z9B_STREAM_DROPPED_OFFSET, 0);
   s.dropEvery = ReadDword(key, Z9B_STREAM_DROP_EVERY, 0);
+  s.format = ReadDword(key, Z9B_STREAM_FORMAT, 0);
+  s.faults = ReadDword(key, Z9B_STREAM_FAULTS, 0);
   RegCloseKey(key);
   return s;
 }

@@ -11,6 +11,8 @@ struct StreamSettings {
   bool previewPin = true;     // read when a filter object is created
   uint32_t droppedOffset = 0; // added to every dropped-frame count, at each query
   uint32_t dropEvery = 0;     // every Nth frame is dropped (0: none), read at stream start
+  uint32_t format = 0;        // start format of new filter objects (index, see bench_stream.h)
+  uint32_t faults = 0;        // Z9B_STREAM_FAIL_* / NO_DROPPED_FRAMES / ZERO_FRAME_TIME bits, at each call
 };
 
 bool SetStreamSettings(const StreamSettings& settings);

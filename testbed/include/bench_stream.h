@@ -16,6 +16,22 @@
    (default 0: none).  Read when streaming starts. */
 #define Z9B_STREAM_DROP_EVERY "DropEvery"
 
+/* DWORD: the stream format a new filter object starts with, an index into
+   the filter's formats (default 0):
+     0 RGB24 640x480   1 RGB24 352x288   2 RGB24 320x240   3 RGB24 176x144
+     4 RGB24 160x120   5 RGB24 1280x960  6 YUY2 640x480    7 YUY2 320x240
+     8 UYVY 640x480    9 RAWD 640x480   10 NJP4 640x480   11 NJP2 320x240 */
+#define Z9B_STREAM_FORMAT "Format"
+#define Z9B_STREAM_FORMATS 12u
+/* DWORD of bits: failures of the filter's stream interfaces, read at each call
+   (the interface bit when a pin is asked for it). */
+#define Z9B_STREAM_FAULTS "Faults"
+#define Z9B_STREAM_FAIL_SETFORMAT 0x1u   /* IAMStreamConfig::SetFormat fails (E_FAIL) */
+#define Z9B_STREAM_FAIL_GETFORMAT 0x2u   /* IAMStreamConfig::GetFormat fails (E_FAIL) */
+#define Z9B_STREAM_NO_DROPPED_FRAMES 0x4u /* the pins do not offer IAMDroppedFrames */
+#define Z9B_STREAM_FAIL_RUN 0x8u         /* IMediaFilter::Pause and Run fail (E_FAIL) */
+#define Z9B_STREAM_ZERO_FRAME_TIME 0x10u /* GetFormat reports AvgTimePerFrame 0 (frames keep their rate) */
+
 /* Class id of the bench's own format page, served by the bench Ksproxy.ax. */
 #define Z9B_FORMAT_PAGE_CLSID "{5E1A7C20-3B9D-4C61-9A0E-7F2B6D4C1A01}"
 

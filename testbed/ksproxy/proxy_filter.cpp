@@ -57,6 +57,8 @@ HRESULT ProxyFilter::Create(IUnknown* outer, REFIID iid, void** out) {
   if (outer) return CLASS_E_NOAGGREGATION;
   auto* f = new (std::nothrow) ProxyFilter();
   if (!f) return E_OUTOFMEMORY;
+  const DWORD format = StreamSetting(Z9B_STREAM_FORMAT, 0);
+  f->format_ = format < FormatCount() ? format : 0;
   // The pins: capture always, preview unless the bench switched it off.
   try {
     PinHost* host = f;
@@ -146,6 +148,9 @@ STDMETHODIMP ProxyFilter::Stop() {
 }
 
 STDMETHODIMP ProxyFilter::Pause() {
+  // The bench's run failure refuses streaming from the start: Wine's graph
+  // finishes a run from stopped asynchronously and would not report Run's.
+  if (StreamSetting(Z9B_STREAM_FAULTS, 0) & Z9B_STREAM_FAIL_RUN) return E_FAIL;
   ScopedLock order(&stateLock_);
   FILTER_STATE was;
   {
@@ -170,6 +175,7 @@ STDMETHODIMP ProxyFilter::Pause() {
 }
 
 STDMETHODIMP ProxyFilter::Run(REFERENCE_TIME start) {
+  if (StreamSetting(Z9B_STREAM_FAULTS, 0) & Z9B_STREAM_FAIL_RUN) return E_FAIL;
   ScopedLock order(&stateLock_);
   FILTER_STATE was;
   {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "bench_stream.h"
+
 namespace z9proxy {
 namespace {
 
@@ -36,6 +38,8 @@ const VideoFormat kFormats[] = {
     {FourCCSubtype(kNjp4), kNjp4, 16, 640, 480},
     {FourCCSubtype(kNjp2), kNjp2, 16, 320, 240},
 };
+
+static_assert(sizeof kFormats / sizeof kFormats[0] == Z9B_STREAM_FORMATS, "the list in bench_stream.h");
 
 }  // namespace
 

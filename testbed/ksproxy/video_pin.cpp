@@ -61,7 +61,8 @@ STDMETHODIMP VideoPin::QueryInterface(REFIID iid, void** out) {
     p = static_cast<IKsPropertySet*>(this);
   else if (IsEqualIID(iid, IID_IAMStreamConfig))
     p = static_cast<IAMStreamConfig*>(this);
-  else if (IsEqualIID(iid, IID_IAMDroppedFrames))
+  else if (IsEqualIID(iid, IID_IAMDroppedFrames) &&
+           !(StreamSetting(Z9B_STREAM_FAULTS, 0) & Z9B_STREAM_NO_DROPPED_FRAMES))
     p = static_cast<IAMDroppedFrames*>(this);
   else if (IsEqualIID(iid, IID_ISpecifyPropertyPages))
     p = static_cast<ISpecifyPropertyPages*>(this);
@@ -398,15 +399,22 @@ STDMETHODIMP VideoPin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
 
 STDMETHODIMP VideoPin::SetFormat(AM_MEDIA_TYPE* mt) {
   if (!mt) return E_POINTER;
+  if (StreamSetting(Z9B_STREAM_FAULTS, 0) & Z9B_STREAM_FAIL_SETFORMAT) return E_FAIL;
   return host_->SetStreamFormat(*mt);
 }
 
 STDMETHODIMP VideoPin::GetFormat(AM_MEDIA_TYPE** mt) {
   if (!mt) return E_POINTER;
+  *mt = nullptr;
+  const DWORD faults = StreamSetting(Z9B_STREAM_FAULTS, 0);
+  if (faults & Z9B_STREAM_FAIL_GETFORMAT) return E_FAIL;
   size_t index = 0;
   REFERENCE_TIME frameTime = 0;
   host_->CurrentFormat(&index, &frameTime);
-  return NewMediaType(index, frameTime, mt);
+  const HRESULT hr = NewMediaType(index, frameTime, mt);
+  if (SUCCEEDED(hr) && (faults & Z9B_STREAM_ZERO_FRAME_TIME))
+    reinterpret_cast<VIDEOINFOHEADER*>((*mt)->pbFormat)->AvgTimePerFrame = 0;
+  return hr;
 }
 
 STDMETHODIMP VideoPin::GetNumberOfCapabilities(int* count, int* size) {

@@ -165,6 +165,13 @@ TEST_F(VideoInputs, CamctlArrangesTheListAndTheStreamSwitches) {
   EXPECT_FALSE(s.previewPin);
   EXPECT_EQ(s.droppedOffset, 7u);
   EXPECT_EQ(s.dropEvery, 4u);
+  EXPECT_EQ(Camctl("stream-format 7"), 0);
+  EXPECT_EQ(Camctl("stream-faults run zerorate"), 0);
+  s = z9bench::GetStreamSettings();
+  EXPECT_EQ(s.format, 7u);
+  EXPECT_EQ(s.faults, Z9B_STREAM_FAIL_RUN | Z9B_STREAM_ZERO_FRAME_TIME);
+  EXPECT_EQ(Camctl("stream-format 12"), 2);
+  EXPECT_EQ(Camctl("stream-faults sideways"), 2);
   EXPECT_EQ(Camctl("stream-reset"), 0);
   s = z9bench::GetStreamSettings();
   EXPECT_TRUE(s.previewPin);

@@ -616,6 +616,71 @@ TEST_F(VideoStream, FormatPageListsTheCapabilitiesAndSetsTheChosenOne) {
   DestroyWindow(host);
 }
 
+// The start format and the interface failures a test sets before the capture
+// dialog creates its filter.
+TEST_F(VideoStream, StartFormatAndStreamFailuresFollowTheBench) {
+  const struct {
+    const char* subtype;
+    LONG w, h;
+  } formats[Z9B_STREAM_FORMATS] = {{"RGB24", 640, 480}, {"RGB24", 352, 288}, {"RGB24", 320, 240}, {"RGB24", 176, 144},
+                                   {"RGB24", 160, 120}, {"RGB24", 1280, 960}, {"YUY2", 640, 480},  {"YUY2", 320, 240},
+                                   {"UYVY", 640, 480},  {"RAWD", 640, 480},  {"NJP4", 640, 480},  {"NJP2", 320, 240}};
+  for (uint32_t i = 0; i < Z9B_STREAM_FORMATS; ++i) {
+    z9bench::StreamSettings s;
+    s.format = i;
+    ASSERT_TRUE(z9bench::SetStreamSettings(s));
+    filter.reset();
+    ASSERT_EQ(CoCreateInstance(kClsidProxy, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.put_void()), S_OK);
+    ComPtr<IAMStreamConfig> config;
+    PinInterface(L"Capture", IID_IAMStreamConfig, &config);
+    AM_MEDIA_TYPE* mt = nullptr;
+    ASSERT_EQ(config->GetFormat(&mt), S_OK);
+    EXPECT_EQ(SubtypeName(mt->subtype), formats[i].subtype) << i;
+    EXPECT_EQ(Vih(mt)->bmiHeader.biWidth, formats[i].w) << i;
+    EXPECT_EQ(Vih(mt)->bmiHeader.biHeight, formats[i].h) << i;
+    FreeType(mt);
+  }
+
+  filter.reset();
+  MakeFilter();
+  ComPtr<IAMStreamConfig> config;
+  PinInterface(L"Capture", IID_IAMStreamConfig, &config);
+  ComPtr<IPin> capture;
+  Pin(L"Capture", &capture);
+  z9bench::StreamSettings s;
+  AM_MEDIA_TYPE* mt = nullptr;
+  s.faults = Z9B_STREAM_ZERO_FRAME_TIME;
+  ASSERT_TRUE(z9bench::SetStreamSettings(s));
+  ASSERT_EQ(config->GetFormat(&mt), S_OK);
+  EXPECT_EQ(Vih(mt)->AvgTimePerFrame, 0);
+  s.faults = Z9B_STREAM_FAIL_SETFORMAT | Z9B_STREAM_NO_DROPPED_FRAMES;
+  ASSERT_TRUE(z9bench::SetStreamSettings(s));
+  EXPECT_EQ(config->SetFormat(mt), E_FAIL);
+  FreeType(mt);
+  ComPtr<IAMDroppedFrames> counters;
+  EXPECT_EQ(capture->QueryInterface(IID_IAMDroppedFrames, counters.put_void()), E_NOINTERFACE);
+  s.faults = Z9B_STREAM_FAIL_GETFORMAT;
+  ASSERT_TRUE(z9bench::SetStreamSettings(s));
+  EXPECT_EQ(config->GetFormat(&mt), E_FAIL);
+  EXPECT_EQ(mt, nullptr);
+
+  // The filter refuses to leave the stopped state.  (Wine's graph reports it
+  // only at GetState and Stop, not from IMediaControl::Run.)
+  s.faults = Z9B_STREAM_FAIL_RUN;
+  ASSERT_TRUE(z9bench::SetStreamSettings(s));
+  MakeGraph();
+  ASSERT_EQ(RenderPreview(), S_OK);
+  control->Run();
+  Sleep(300);
+  FILTER_STATE state = State_Running;
+  EXPECT_EQ(filter->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Stopped);
+  EXPECT_EQ(CaptureDelivered(), 0);
+  OAFilterState graphState = 0;
+  EXPECT_EQ(control->GetState(500, &graphState), E_FAIL);
+  control->Stop();
+}
+
 struct FoundPage {
   HWND frame = nullptr;
   HWND page = nullptr;
