@@ -111,6 +111,9 @@ class VideoPin final : public IPin,
   bool rgbOnly_;
   CRITICAL_SECTION lock_;
 
+  // The connection.  The streaming thread uses input_ and allocator_ without
+  // the lock: they change only in Connect and Disconnect, which need a stopped
+  // filter, and Stop ends the thread first.
   IPin* connected_ = nullptr;
   IMemInputPin* input_ = nullptr;
   IMemAllocator* allocator_ = nullptr;
