@@ -1,11 +1,15 @@
 #!/bin/bash
-# The monitor at work on the virtual camera: builds what it needs (the cross
-# build of the shared code, the test bench and the monitor), prepares a fresh
-# Wine prefix with the bench camera inside a virtual X display, runs
-# Z9100Mnt.exe with its log window shown, presses the camera button with a
-# capture-dialog stand-in registered and once without, unplugs and replugs
-# the camera, raises the disconnect warning, saves pictures of the log window
-# and the screen under docs/pictures/ and prints what happened.
+# The capture chain and the monitor at work on the virtual camera: builds what
+# it needs (the cross build of the shared code, the still decoder, the test
+# bench, the monitor and the capture dialog), prepares a fresh Wine prefix with
+# the bench camera inside a virtual X display, then
+#  1. the capture chain (testbed/demo): Z9100Mnt.exe polls the camera, the TWAIN
+#     host stand-in opens the capture dialog with live preview, the camera's
+#     button is pressed and the picture lands at the host (saved as a BMP);
+#  2. the monitor's own paths (monitor/demo): Z9100Mnt.exe with its log window
+#     shown, a button press with a capture-dialog stand-in registered and one
+#     without, unplug and replug, the disconnect warning;
+# saves pictures under docs/pictures/ and prints what happened.
 # The build is i686 under 32-bit Wine, or x86-64 under 64-bit Wine where the
 # host runs no 32-bit code (scripts/host.sh; Z9_WINE_ARCH forces one).
 # Usage: scripts/demo.sh        (root on Debian 12 for the package check)
@@ -27,17 +31,19 @@ bash scripts/deps.sh || finish $? "installing the packages failed (see above)"
 z9_decide_wine_arch || finish $? "no way to run Windows programs here"
 
 BUILD="$ROOT/build/demo-$Z9_WINE_ARCH"
-echo "demo: building the monitor and the bench (cross build in $BUILD)"
+echo "demo: building the monitor, the capture dialog and the bench (cross build in $BUILD)"
 z9_step "demo configure" cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$Z9_WIN_TOOLCHAIN" -DZ9_WINE_TESTS=OFF \
-  -DZ9_SUBDIRS="common;tests/support;testbed;monitor" || finish 1 "configuring the build failed"
+  -DZ9_SUBDIRS="common;imaging;tests/support;testbed;monitor;capture" || finish 1 "configuring the build failed"
 z9_step "demo build" cmake --build "$BUILD" -j "${JOBS:-2}" --target \
-  Z9100Mnt z9mnt_demo camctl z9bench_ksproxy z9bench_driver youcam z9bench_removal ||
-  finish 1 "building the monitor and the bench failed"
+  Z9100Mnt z9mnt_demo camctl z9bench_ksproxy z9bench_driver youcam z9bench_removal \
+  Z9100Twn twainhost z9capture_demo ||
+  finish 1 "building the monitor, the capture dialog and the bench failed"
 
 PICTURES="$ROOT/docs/pictures"
 mkdir -p "$PICTURES"
-rm -f "$PICTURES/monitor-log.png" "$PICTURES/monitor-screen.png"
+rm -f "$PICTURES/monitor-log.png" "$PICTURES/monitor-screen.png" \
+  "$PICTURES/demo-capture-dialog.png" "$PICTURES/demo-captured-still.png"
 
 export WINEPREFIX="$ROOT/build/demo-prefix"
 export Z9_BUILD="$BUILD" Z9_PICTURES="Z:${PICTURES//\//\\}"
@@ -48,6 +54,11 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   z9_step "demo prefix" bash scripts/make-prefix.sh "$Z9_BUILD" || exit 90
   source scripts/wine-env.sh
   rc=0
+  timeout 60 wine "$Z9_BUILD/bin/Z9CaptureDemo.exe" "$Z9_PICTURES" || rc=$?
+  if [ -f "$WINEPREFIX/drive_c/bench/demo/picture_001.bmp" ]; then
+    echo "demo: the picture the host saved: $WINEPREFIX/drive_c/bench/demo/picture_001.bmp"
+  fi
+  [ $rc -eq 0 ] || { wineserver -k 2>/dev/null || true; exit $rc; }
   timeout 90 wine "$Z9_BUILD/bin/Z9MntDemo.exe" "$Z9_PICTURES" || rc=$?
   wineserver -k 2>/dev/null || true
   exit $rc
@@ -55,15 +66,16 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 case $rc in
   0) ;;
   90) finish 1 "preparing the Wine prefix failed (see above)" ;;
-  124) finish $rc "the demonstration did not end within 90 s" ;;
+  124) finish $rc "a part of the demonstration did not end in time (60 s for the capture chain, 90 s for the monitor)" ;;
   *) finish $rc "the demonstration reported failed steps or could not run (exit code $rc$(z9_exit_meaning $rc))" ;;
 esac
 
 # The pictures come out uncompressed; shrink them when ImageMagick is there.
-for png in "$PICTURES/monitor-log.png" "$PICTURES/monitor-screen.png"; do
+for png in "$PICTURES/monitor-log.png" "$PICTURES/monitor-screen.png" \
+           "$PICTURES/demo-capture-dialog.png" "$PICTURES/demo-captured-still.png"; do
   if [ -f "$png" ] && command -v convert >/dev/null; then
     convert "$png" -strip -define png:compression-level=9 "$png.tmp" && mv "$png.tmp" "$png"
   fi
 done
-echo "demo: pictures in docs/pictures/: $(cd "$PICTURES" && ls monitor-*.png 2>/dev/null | tr '\n' ' ')"
+echo "demo: pictures in docs/pictures/: $(cd "$PICTURES" && ls demo-*.png monitor-*.png 2>/dev/null | tr '\n' ' ')"
 finish 0

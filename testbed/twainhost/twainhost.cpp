@@ -9,7 +9,7 @@
 //   started
 //   create <result>
 //   info width=W height=H two=T rate=R format=F size=S bytes=<32 hex digits>
-//   dib <n> bytes=<block size> file=<path>
+//   dib <n> bytes=<block size> file=<path> qpc=<QueryPerformanceCounter at receipt>
 //   close-request
 //   remove <result>
 //   exit
@@ -131,6 +131,8 @@ void RecordInfo(const void* info) {
 
 // The block as received, behind a file header; the host owns and frees it.
 void SavePicture(HGLOBAL block) {
+  LARGE_INTEGER received;
+  QueryPerformanceCounter(&received);
   const int number = ++g_host.pictures;
   const SIZE_T size = block != nullptr ? GlobalSize(block) : 0;
   char name[64];
@@ -160,7 +162,7 @@ void SavePicture(HGLOBAL block) {
   if (data != nullptr) GlobalUnlock(block);
   if (block != nullptr) GlobalFree(block);
   Log("dib " + std::to_string(number) + " bytes=" + std::to_string(static_cast<unsigned long>(size)) +
-      " file=" + (saved ? file : std::string("none")));
+      " file=" + (saved ? file : std::string("none")) + " qpc=" + std::to_string(received.QuadPart));
 }
 
 LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -1,0 +1,147 @@
+// Z9CaptureDemo: the camera's main promise on the bench. The monitor polls the
+// bench camera, the TWAIN host stand-in opens the capture dialog with live
+// preview, the camera's button is pressed and the picture lands at the host.
+// Saves a picture of the screen with the dialog and of the captured still
+// into the folder given as the first argument and prints what happened.
+// Exit code 0 when every step went as expected.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench_client.h"
+#include "wintest.h"
+
+namespace {
+
+constexpr char kSettingsKey[] = "Software\\RidEva\\Z9100";
+const std::string kFolder = "C:\\bench\\demo";
+const std::string kHostLog = kFolder + "\\twainhost.log";
+
+int g_failures = 0;
+
+bool Step(bool ok, const std::string& what) {
+  std::printf("  %s %s\n", ok ? "[ok]    " : "[FAILED]", what.c_str());
+  std::fflush(stdout);
+  if (!ok) ++g_failures;
+  return ok;
+}
+
+std::vector<std::string> HostLog() {
+  std::string bytes;
+  std::vector<std::string> lines;
+  if (!wintest::ReadFileBytes(kHostLog, &bytes)) return lines;
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t end = bytes.find("\r\n", pos);
+    if (end == std::string::npos) end = bytes.size();
+    lines.push_back(bytes.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
+
+std::string FirstLine(const std::string& prefix) {
+  for (const std::string& l : HostLog())
+    if (l.rfind(prefix, 0) == 0) return l;
+  return "";
+}
+
+uint32_t ButtonRequests(z9bench::Bench& bench) {
+  Z9B_COUNTERS c{};
+  bench.GetCounters(&c);
+  return c.byKind[Z9B_KIND_BUTTON];
+}
+
+// Shows a saved picture in a window of its own, to photograph it.
+const BITMAPINFOHEADER* g_picture = nullptr;
+LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (g_picture != nullptr)
+      SetDIBitsToDevice(dc, 0, 0, g_picture->biWidth, g_picture->biHeight, 0, 0, 0, g_picture->biHeight,
+                        reinterpret_cast<const uint8_t*>(g_picture) + g_picture->biSize,
+                        reinterpret_cast<const BITMAPINFO*>(g_picture), DIB_RGB_COLORS);
+    EndPaint(hwnd, &ps);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+bool SavePicturePng(const std::string& bmp, const std::string& png) {
+  if (bmp.size() < 14 + 40) return false;
+  g_picture = reinterpret_cast<const BITMAPINFOHEADER*>(bmp.data() + 14);
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = PictureProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "Z9CaptureDemoPicture";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0,
+                                g_picture->biWidth, g_picture->biHeight, nullptr, nullptr, wc.hInstance, nullptr);
+  wintest::PumpFor(400);
+  const bool ok = wintest::SaveScreenPng(png, window);
+  DestroyWindow(window);
+  g_picture = nullptr;
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string pictures = argc > 1 ? argv[1] : wintest::ExeDir();
+  std::printf("The capture chain on the bench camera: button -> Z9100Mnt -> capture dialog -> TWAIN host\n");
+
+  z9bench::Bench bench;
+  if (!Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
+  wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+  wintest::RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "FriendlyName", "Opticam, Q7710C USB Camera");
+  wintest::MakeDirs(kFolder);
+  wintest::DeleteFileIfAny(kHostLog);
+  wintest::DeleteFileIfAny(kFolder + "\\picture_001.bmp");
+
+  wintest::Process monitor;
+  Step(monitor.Start("\"" + wintest::ExeDir() + "\\Z9100Mnt.exe\""), "Z9100Mnt.exe started");
+  HWND main = wintest::WaitForWindow("Z9100MntWndClass", "Z9100Mnt", 10000);
+  if (!Step(main != nullptr, "the monitor's window is up")) return 1;
+  Step(wintest::WaitUntil([&] { return ButtonRequests(bench) >= 3; }, 8000), "the monitor polls the camera's button");
+
+  wintest::Process host;
+  Step(host.Start("\"" + wintest::ExeDir() + "\\twainhost.exe\" /log=" + kHostLog + " /out=" + kFolder),
+       "the TWAIN host stand-in started (twainhost.exe loads Z9100Twn.dll, calls CreateUIDlg)");
+  const bool opened = wintest::WaitUntil([] { return !FirstLine("create ").empty(); }, 15000);
+  Step(opened && FirstLine("create ") != "create 0", "the capture dialog is open and registered with the monitor");
+  Step(!FirstLine("info ").empty(), "the host got the image information: " + FirstLine("info "));
+  HWND dialog = wintest::WaitForWindow("#32770", "Opticam, Q7710C USB Camera", 5000);
+  Step(dialog != nullptr, "the dialog shows the camera's live video");
+  wintest::PumpFor(2000);
+  Step(wintest::SaveScreenPng(pictures + "\\demo-capture-dialog.png"), "picture of the screen saved: demo-capture-dialog.png");
+
+  const uint32_t before = ButtonRequests(bench);
+  wintest::WaitUntil([&] { return ButtonRequests(bench) >= before + 2; }, 5000);
+  bench.PushButtons({1});
+  Step(true, "the camera's button is pressed (the bench answers the next poll with state 1)");
+  const bool arrived = wintest::WaitUntil([] { return !FirstLine("dib ").empty(); }, 8000);
+  Step(arrived, "the picture arrived at the host: " + FirstLine("dib "));
+  wintest::PumpFor(1000);
+  int pictures_at_host = 0;
+  for (const std::string& l : HostLog()) pictures_at_host += l.rfind("dib ", 0) == 0;
+  Step(pictures_at_host == 1, "exactly one picture for one press");
+  std::string bmp;
+  if (Step(wintest::ReadFileBytes(kFolder + "\\picture_001.bmp", &bmp), "saved by the host as " + kFolder +
+                                                                               "\\picture_001.bmp"))
+    Step(SavePicturePng(bmp, pictures + "\\demo-captured-still.png"), "picture of the still saved: demo-captured-still.png");
+
+  HWND hostWindow = wintest::WaitForWindow("Z9TwainHost", nullptr, 1000);
+  PostMessageA(hostWindow, WM_CLOSE, 0, 0);
+  DWORD code = 1;
+  Step(host.Wait(10000, &code) && code == 0 && !FirstLine("remove ").empty(),
+       "the host closed the dialog (RemoveUIDlg) and ended");
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
+  bench.Reset();
+  wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+  std::printf(g_failures == 0 ? "Capture chain: every step as expected.\n" : "Capture chain: failed steps.\n");
+  return g_failures == 0 ? 0 : 1;
+}
