@@ -90,6 +90,8 @@ std::vector<double> MeasureChain(z9bench::Bench& bench, int presses) {
     // Let the monitor's pause and quiet cycle after the last press pass.
     const uint32_t polls = ButtonRequests(bench);
     wintest::WaitUntil([&] { return ButtonRequests(bench) >= polls + 2; }, 3000, 5);
+    // A press comes at any moment of the polling period, not just after a poll.
+    Sleep(static_cast<DWORD>(std::rand() % 100));
     const double pressed = NowMs();
     bench.PushButtons({1});
     std::vector<long long> stamps;
@@ -138,6 +140,7 @@ std::vector<double> MeasureRequest(int n, std::vector<uint8_t>* still) {
 
 int main(int argc, char** argv) {
   const int presses = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+  std::srand(GetTickCount());
   LARGE_INTEGER f;
   QueryPerformanceFrequency(&f);
   g_qpcPerMs = static_cast<double>(f.QuadPart) / 1000.0;
