@@ -475,3 +475,46 @@ TEST_F(Preview, PropertyFrameShowsTheCameraPagesAndBlocksCapture) {
 
 }  // namespace
 }  // namespace twntest
+
+namespace twntest {
+namespace {
+
+// Texts of section "Grabdlg": buttons, the status bar and the boxes' caption.
+TEST_F(Preview, LanguageFileTextsInTheDialog) {
+  const std::string dir = wintest::WindowsDir() + "\\z9twn_dialog_lang";
+  const std::string file = dir + "\\LG1031.dat";
+  wintest::MakeDirs(dir);
+  ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, "Software\\RidEva\\Z9100", "LangFilePath", dir));
+  ASSERT_TRUE(wintest::RegSetDword(HKEY_LOCAL_MACHINE, "Software\\RidEva\\Z9100", "MultiLangID", 1031));
+  const char* entries[][2] = {{"DlgString3", "&Aufnehmen"}, {"DlgString4", "&Modus"},   {"DlgString5", "&Anhalten"},
+                              {"DlgString6", "&Weiter"},    {"DlgString7", "&Eigenschaften"}, {"DlgString16", "&Ende"},
+                              {"DlgString17", "Bildgroesse"}, {"MsgCaption0", "Fehler"}};
+  for (const auto& e : entries) ASSERT_TRUE(wintest::IniWrite(file, "Grabdlg", e[0], e[1]));
+  {
+    BoxAnswerer boxes("Fehler");
+    Create();
+    ASSERT_NE(Dialog(), nullptr);
+    EXPECT_EQ(wintest::WindowText(GetDlgItem(Dialog(), 1000)), "&Aufnehmen");
+    EXPECT_EQ(wintest::WindowText(GetDlgItem(Dialog(), 1002)), "&Modus");
+    EXPECT_EQ(wintest::WindowText(GetDlgItem(Dialog(), 1001)), "&Anhalten");
+    EXPECT_EQ(wintest::WindowText(GetDlgItem(Dialog(), 1030)), "&Eigenschaften");
+    EXPECT_EQ(wintest::WindowText(GetDlgItem(Dialog(), 1)), "&Ende");
+    EXPECT_EQ(StatusText(0), "Bildgroesse: 640x480");
+    Click(1001);
+    EXPECT_EQ(wintest::WindowText(GetDlgItem(Dialog(), 1001)), "&Weiter");
+    Click(1001);
+    // The boxes carry the loaded caption.
+    ASSERT_TRUE(bench_.AddFault(z9bench::MakeFault(Z9B_KIND_STILL, Z9B_FAULT_VALUE, 2, 1)));
+    Click(1000);
+    wintest::WaitUntil([&] { return !boxes.Texts().empty(); }, 3000);
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Error! Device busy, please try again!"}));
+    Remove();
+    dialog_ = nullptr;
+  }
+  wintest::RegDeleteValueAt(HKEY_LOCAL_MACHINE, "Software\\RidEva\\Z9100", "LangFilePath");
+  wintest::RegDeleteValueAt(HKEY_LOCAL_MACHINE, "Software\\RidEva\\Z9100", "MultiLangID");
+  wintest::DeleteFileIfAny(file);
+}
+
+}  // namespace
+}  // namespace twntest
