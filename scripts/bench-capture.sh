@@ -21,7 +21,8 @@ z9_step "bench-capture configure" cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_
   -DCMAKE_TOOLCHAIN_FILE="$Z9_WIN_TOOLCHAIN" -DZ9_WINE_TESTS=OFF \
   -DZ9_SUBDIRS="common;imaging;tests/support;testbed;monitor;capture" || exit 1
 z9_step "bench-capture build" cmake --build "$BUILD" -j "${JOBS:-2}" --target \
-  Z9100Mnt Z9100Twn twainhost z9capture_bench camctl z9bench_ksproxy z9bench_driver || exit 1
+  Z9100Mnt Z9100Twn twainhost z9capture_bench camctl z9bench_ksproxy z9bench_driver youcam z9bench_removal ||
+  exit 1
 
 export WINEPREFIX="$ROOT/build/bench-capture-prefix" Z9_BUILD="$BUILD" PRESSES
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
