@@ -1,16 +1,24 @@
-// Ours against the peers on the same input, one run. Prints Google
-// Benchmark's table, then one row per comparison: our time, the peer's,
-// and ours / peer (below 1.0: ours is faster).
-//   imaging_bench [--benchmark_min_time=...]
+// Ours against the peers on the same input, one run. Prints the processor,
+// Google Benchmark's table, then one row per comparison: our time, the
+// peer's, and ours / peer (below 1.0: ours is faster).
+//   imaging_bench [--z9-level=2|1|0] [--benchmark_min_time=...]
+// --z9-level runs our kernels of that level only (2: AVX2, 1: SSE2, 0:
+// scalar) and caps the peers the same way: libjpeg-turbo through its
+// JSIMD_FORCESSE2 / JSIMD_FORCENONE switches (read once per process, hence
+// one process per level), libyuv through MaskCpuFlags, libswscale through
+// av_force_cpu_flags; at level 2 their AVX-512 paths are masked off too.
 #include <benchmark/benchmark.h>
 #include <libyuv.h>
 #include <turbojpeg.h>
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libswscale/swscale.h>
 }
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -126,6 +134,24 @@ void YuvUyvy(benchmark::State& st) {
     benchmark::DoNotOptimize(argb.data());
   }
 }
+// libyuv's way to 24-bit pixels from packed 4:2:2: to ARGB, then ARGB to
+// 24-bit, each over the whole picture.
+void YuvYuy2To24(benchmark::State& st) {
+  std::vector<uint8_t> argb(static_cast<size_t>(kW) * kH * 4), rgb(z9::PictureSize(kW, kH));
+  for (auto _ : st) {
+    libyuv::YUY2ToARGB(Packed().data(), kW * 2, argb.data(), kW * 4, kW, kH);
+    libyuv::ARGBToRGB24(argb.data(), kW * 4, rgb.data(), kW * 3, kW, kH);
+    benchmark::DoNotOptimize(rgb.data());
+  }
+}
+void YuvUyvyTo24(benchmark::State& st) {
+  std::vector<uint8_t> argb(static_cast<size_t>(kW) * kH * 4), rgb(z9::PictureSize(kW, kH));
+  for (auto _ : st) {
+    libyuv::UYVYToARGB(Packed().data(), kW * 2, argb.data(), kW * 4, kW, kH);
+    libyuv::ARGBToRGB24(argb.data(), kW * 4, rgb.data(), kW * 3, kW, kH);
+    benchmark::DoNotOptimize(rgb.data());
+  }
+}
 void YuvI420(benchmark::State& st) {
   std::vector<uint8_t> rgb(z9::PictureSize(kW, kH));
   const uint8_t* y = Planar().data();
@@ -193,12 +219,67 @@ class Collect : public benchmark::ConsoleReporter {
 
 const char* kLevelNames[] = {"scalar", "sse2", "avx2"};
 
+// The processor's name and family/model/stepping as the system reports them.
+void PrintCpu() {
+  std::ifstream f("/proc/cpuinfo");
+  std::string line, name, family, model, stepping;
+  auto value = [](const std::string& l) {
+    const size_t c = l.find(':');
+    return c == std::string::npos ? std::string() : l.substr(c + 2);
+  };
+  while (std::getline(f, line) && (name.empty() || family.empty() || model.empty() || stepping.empty())) {
+    if (line.rfind("model name", 0) == 0) name = value(line);
+    else if (line.rfind("cpu family", 0) == 0) family = value(line);
+    else if (line.rfind("model\t", 0) == 0) model = value(line);
+    else if (line.rfind("stepping", 0) == 0) stepping = value(line);
+  }
+  std::printf("CPU: %s (family %s, model %s, stepping %s)\n", name.c_str(), family.c_str(), model.c_str(),
+              stepping.c_str());
+}
+
+// Caps the peers at our level `level` (see the top of the file). Must run
+// before the first libjpeg-turbo call, which reads its switches once.
+void CapPeers(int level) {
+  const int avx512 = libyuv::kCpuHasAVX512BW | libyuv::kCpuHasAVX512VL | libyuv::kCpuHasAVX512VNNI |
+                     libyuv::kCpuHasAVX512VBMI | libyuv::kCpuHasAVX512VBMI2 |
+                     libyuv::kCpuHasAVX512VBITALG | libyuv::kCpuHasAVX512VPOPCNTDQ;
+  if (level >= 2) {
+    libyuv::MaskCpuFlags(~avx512);
+    av_force_cpu_flags(av_get_cpu_flags() & ~(AV_CPU_FLAG_AVX512 | AV_CPU_FLAG_AVX512ICL));
+  } else if (level == 1) {
+    setenv("JSIMD_FORCESSE2", "1", 1);
+    libyuv::MaskCpuFlags(libyuv::kCpuInitialized | libyuv::kCpuHasX86 | libyuv::kCpuHasSSE2);
+    av_force_cpu_flags(av_get_cpu_flags() & (AV_CPU_FLAG_MMX | AV_CPU_FLAG_MMXEXT | AV_CPU_FLAG_SSE |
+                                             AV_CPU_FLAG_SSE2 | AV_CPU_FLAG_CMOV));
+  } else {
+    setenv("JSIMD_FORCENONE", "1", 1);
+    libyuv::MaskCpuFlags(libyuv::kCpuInitialized);
+    av_force_cpu_flags(0);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int best = static_cast<int>(z9::img::DetectedSimdLevel());
   std::vector<int> levels;
   for (int l = best; l >= 0; --l) levels.push_back(l);
+  // Our own switch, taken out before Google Benchmark sees the arguments.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--z9-level=", 11) != 0) continue;
+    int l = std::atoi(argv[i] + 11);
+    if (l > best) {
+      std::printf("kernel level %s is not supported here\n", l >= 0 && l <= 2 ? kLevelNames[l] : "?");
+      return 0;
+    }
+    if (l < 0) l = 0;
+    levels = {l};
+    CapPeers(l);
+    for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+    --argc;
+    --i;
+  }
+  PrintCpu();
   auto withLevels = [&](benchmark::internal::Benchmark* b) {
     for (int l : levels) b->Arg(l);
     b->Unit(benchmark::kMicrosecond);
@@ -210,9 +291,11 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("jpeg420/turbo", TurboJpeg, &Jpeg420(), 0)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("jpeg420/turbo-fastup", TurboJpeg, &Jpeg420(), TJFLAG_FASTUPSAMPLE)->Unit(benchmark::kMicrosecond);
   withLevels(benchmark::RegisterBenchmark("yuy2/ours", OursYuy2));
-  benchmark::RegisterBenchmark("yuy2/libyuv", YuvYuy2)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("yuy2/libyuv-24", YuvYuy2To24)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("yuy2/libyuv-argb", YuvYuy2)->Unit(benchmark::kMicrosecond);
   withLevels(benchmark::RegisterBenchmark("uyvy/ours", OursUyvy));
-  benchmark::RegisterBenchmark("uyvy/libyuv", YuvUyvy)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("uyvy/libyuv-24", YuvUyvyTo24)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("uyvy/libyuv-argb", YuvUyvy)->Unit(benchmark::kMicrosecond);
   withLevels(benchmark::RegisterBenchmark("i420/ours", OursI420));
   benchmark::RegisterBenchmark("i420/libyuv", YuvI420)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("memcpy921600", Memcpy)->Unit(benchmark::kMicrosecond);
@@ -231,7 +314,9 @@ int main(int argc, char** argv) {
     auto it = rep.times.find(n);
     return it == rep.times.end() ? -1.0 : it->second;
   };
-  std::printf("\nCPU time per call, 640 x 480 input\n%-34s %-26s %10s %10s %8s\n", "ours", "peer",
+  std::printf("\n");
+  PrintCpu();
+  std::printf("CPU time per call, 640 x 480 input\n%-34s %-26s %10s %10s %8s\n", "ours", "peer",
               "ours us", "peer us", "ratio");
   auto row = [&](const std::string& ours, const std::string& peer) {
     const double a = t(ours), b = t(peer);
@@ -240,14 +325,19 @@ int main(int argc, char** argv) {
   };
   for (int l : levels) {
     const std::string L = "/" + std::to_string(l);
-    std::printf("-- kernels: %s\n", kLevelNames[l]);
+    std::printf("-- kernels: %s%s\n", kLevelNames[l],
+                levels.size() == 1 ? (l == 2 ? ", peers without AVX-512"
+                                      : l == 1 ? ", peers capped at SSE2" : ", peers without SIMD")
+                                   : ", peers uncapped");
     row("jpeg422/ours" + L, "jpeg422/turbo");
     row("jpeg422/ours" + L, "jpeg422/turbo-fastup");
     row("jpeg420/ours" + L, "jpeg420/turbo");
     row("jpeg420/ours" + L, "jpeg420/turbo-fastup");
-    row("yuy2/ours" + L, "yuy2/libyuv");
+    row("yuy2/ours" + L, "yuy2/libyuv-24");
+    row("yuy2/ours" + L, "yuy2/libyuv-argb");
     row("yuy2/ours" + L, "memcpy921600");
-    row("uyvy/ours" + L, "uyvy/libyuv");
+    row("uyvy/ours" + L, "uyvy/libyuv-24");
+    row("uyvy/ours" + L, "uyvy/libyuv-argb");
     row("uyvy/ours" + L, "memcpy921600");
     row("i420/ours" + L, "i420/libyuv");
     row("i420/ours" + L, "memcpy921600");
