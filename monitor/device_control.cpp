@@ -154,6 +154,9 @@ int WriteRegisterByte(HANDLE device, uint16_t address, uint8_t value) {
 
 int SetGpioOutput(HANDLE device, unsigned pin, bool on) {
   if (pin > z9::kMaxGpioPin) return 0;
+  // Refused like every request: nothing is read or written back without a
+  // handle or a loaded channel.
+  if (!UsableHandle(device) || !DeviceControlLoaded()) return 0;
   const uint8_t bit = z9::GpioPinBit(pin);
   uint8_t direction = 0;
   uint8_t level = 0;

@@ -29,8 +29,9 @@ uint32_t QueryStillBufferSize(HANDLE device);
 // 1 with *value set on success, 0 (and *value untouched) otherwise.
 int ReadRegisterByte(HANDLE device, uint16_t address, uint8_t* value);
 int WriteRegisterByte(HANDLE device, uint16_t address, uint8_t value);
-// Makes general-purpose pin `pin` an output at level `on`. 0 for a pin above
-// 8 (nothing sent), otherwise 1; failed register requests are not reported.
+// Makes general-purpose pin `pin` an output at level `on`. 0 (nothing sent)
+// for a pin above 8, a null or invalid handle or an unloaded channel,
+// otherwise 1; failed register requests are not reported.
 int SetGpioOutput(HANDLE device, unsigned pin, bool on);
 
 }  // namespace z9mnt

@@ -4,6 +4,7 @@
 #include <setupapi.h>
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "camera_match.h"
@@ -140,7 +141,11 @@ void UnregisterDeviceNotices() {
   m.deviceNotify = nullptr;
 }
 
-void OnDeviceChange(WPARAM event, LPARAM data) {
+namespace {
+
+void PowerSteps(WPARAM event);
+
+void DeviceChangeSteps(WPARAM event, LPARAM data) {
   if ((event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) || data == 0) return;
   char path[1024];
   GUID interfaceClass{};
@@ -161,7 +166,27 @@ void OnDeviceChange(WPARAM event, LPARAM data) {
   }
 }
 
+}  // namespace
+
+// The window procedure's handlers: an allocation failure drops the notice's
+// work and never leaves the window procedure as an exception.
+void OnDeviceChange(WPARAM event, LPARAM data) {
+  try {
+    DeviceChangeSteps(event, data);
+  } catch (const std::bad_alloc&) {
+  }
+}
+
 void OnPowerBroadcast(WPARAM event) {
+  try {
+    PowerSteps(event);
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+namespace {
+
+void PowerSteps(WPARAM event) {
   switch (event) {
     case PBT_APMQUERYSUSPEND:
       LogLine("PBT_APMQUERYSUSPEND");
@@ -178,6 +203,8 @@ void OnPowerBroadcast(WPARAM event) {
       break;
   }
 }
+
+}  // namespace
 
 void StillMnt_Resume() {
   LogLine("StillMnt_Resume");

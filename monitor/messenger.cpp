@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "device_control.h"
 #include "device_presence.h"
@@ -39,12 +40,18 @@ LRESULT CALLBACK MessengerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   }
 }
 
+// `ready` is the thread's own handle of the start's event: the start may
+// stop waiting for it and close its handle while this thread still makes
+// the window, so the thread signals and closes only its own.
 unsigned __stdcall MessengerThread(void* ready) {
   MonitorState& m = Monitor();
   HWND window = CreateWindowExA(0, kMessengerClass, kMessengerTitle, WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
                                 nullptr, m.instance, nullptr);
   m.messenger.window = window;
-  SetEvent(static_cast<HANDLE>(ready));
+  if (ready != nullptr) {
+    SetEvent(static_cast<HANDLE>(ready));
+    CloseHandle(static_cast<HANDLE>(ready));
+  }
   if (window == nullptr) return 0;
   // Posted messages are taken and dropped; sent ones (WM_COPYDATA) reach the
   // window procedure while GetMessage waits. The loop ends with the window.
@@ -83,8 +90,16 @@ void StartMessengerNotification() {
     // the start finds the window to close.
     z9::UniqueHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!ready) return;
-    const uintptr_t h = _beginthreadex(nullptr, 0, MessengerThread, ready.get(), 0, nullptr);
-    if (h == 0) return;
+    HANDLE threadsCopy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), ready.get(), GetCurrentProcess(), &threadsCopy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+      return;
+    }
+    const uintptr_t h = _beginthreadex(nullptr, 0, MessengerThread, threadsCopy, 0, nullptr);
+    if (h == 0) {
+      CloseHandle(threadsCopy);
+      return;
+    }
     m.messenger.thread.reset(reinterpret_cast<HANDLE>(h));
     HANDLE waits[2] = {ready.get(), m.messenger.thread.get()};
     WaitForMultipleObjects(2, waits, FALSE, kWindowReadyMs);
@@ -110,11 +125,15 @@ void StopMessengerNotification() {
 }
 
 void BlinkMessengerLed() {
-  z9::UniqueHandle camera = OpenCameraDevice();
-  if (!camera) return;
-  SetGpioOutput(camera.get(), kLightPin, true);
-  Sleep(kPulseMs);
-  SetGpioOutput(camera.get(), kLightPin, false);
+  try {
+    z9::UniqueHandle camera = OpenCameraDevice();
+    if (!camera) return;
+    SetGpioOutput(camera.get(), kLightPin, true);
+    Sleep(kPulseMs);
+    SetGpioOutput(camera.get(), kLightPin, false);
+  } catch (const std::bad_alloc&) {
+    // No pulse this tick.
+  }
 }
 
 }  // namespace z9mnt

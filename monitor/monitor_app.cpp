@@ -1,6 +1,7 @@
 #include "monitor_app.h"
 
 #include <cstring>
+#include <new>
 
 #include "device_presence.h"
 #include "dispatch.h"
@@ -33,9 +34,9 @@ void ReadMessengerSupport() {
   if (z9::QueryDwordValue(key.get(), "MSNNotifySupport", &value)) m.msnNotifySupport = value;
 }
 
-}  // namespace
+void UnInitSteps();
 
-int StillMnt_Init() {
+int InitSteps() {
   MonitorState& m = Monitor();
   LogLine("StillMnt_Init");
   CheckOperatingSystem();
@@ -64,7 +65,30 @@ int StillMnt_Init() {
   return 1;
 }
 
+}  // namespace
+
+// Running out of memory is the one way the start fails: the allocation's
+// exception ends here and the caller takes its failure path.
+int StillMnt_Init() {
+  try {
+    return InitSteps();
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
 int StillMnt_UnInit() {
+  try {
+    UnInitSteps();
+  } catch (const std::bad_alloc&) {
+    // What could not be stopped ends with the process.
+  }
+  return 1;
+}
+
+namespace {
+
+void UnInitSteps() {
   MonitorState& m = Monitor();
   LogLine("StillMnt_UnInit");
   UnregisterDeviceNotices();
@@ -72,7 +96,8 @@ int StillMnt_UnInit() {
   if (m.msnNotifySupport != 0) StopMessengerNotification();
   // No camera handle outlives its task, so none is open here.
   m.target = CaptureTarget{};
-  return 1;
 }
+
+}  // namespace
 
 }  // namespace z9mnt

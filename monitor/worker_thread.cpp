@@ -2,6 +2,8 @@
 
 #include <process.h>
 
+#include <new>
+
 namespace z9mnt {
 
 bool WorkerShared::WaitForStop(DWORD ms) const {
@@ -21,7 +23,11 @@ struct ThreadStart {
 
 unsigned __stdcall WorkerMain(void* arg) {
   std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(arg));
-  start->body(*start->shared);
+  // An allocation failure ends the thread's work, never the process.
+  try {
+    start->body(*start->shared);
+  } catch (const std::bad_alloc&) {
+  }
   start->shared->ended = true;
   return 0;
 }

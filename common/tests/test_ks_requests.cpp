@@ -91,14 +91,17 @@ TEST(KsRequests, RegisterReadIsSetCommandThenGetDataOnTheSameBuffer) {
 
 TEST(KsRequests, RegisterWriteIsTwoSetsDifferingOnlyInPhase) {
   uint8_t buf[kRegisterRequestSize];
+  std::memset(buf, 0xCD, sizeof buf);  // whatever the stack held
   BuildRegisterWriteCommand(buf, 0x8176, 0x40);
   auto want = Header(kExtSetBytes, 0x36, 2, 160);
   const uint8_t cmd[] = {1, 1, 0x13, 1, 1, 0, 0x76, 0x81};
   std::memcpy(&want[24], cmd, sizeof cmd);
   want[94] = 0x40;
   EXPECT_TRUE(SameBytes(buf, want));
+  buf[100] = 0x3C;  // what a driver might have left from the first call
   TurnRegisterWriteIntoData(buf);
   want[24] = 0;
+  want[100] = 0x3C;  // the second call carries the buffer as the first left it
   EXPECT_TRUE(SameBytes(buf, want));
 }
 

@@ -108,8 +108,15 @@ int TestWindow::Commands(WPARAM id) const {
   return n;
 }
 
+int TestWindow::CommandsWithLParam() const {
+  int n = 0;
+  for (LPARAM l : lParams_) n += l != 0;
+  return n;
+}
+
 void TestWindow::Clear() {
   commands_.clear();
+  lParams_.clear();
   f2Down_ = f2Up_ = 0;
 }
 
@@ -123,7 +130,10 @@ bool TestWindow::MakeForeground() {
 LRESULT CALLBACK TestWindow::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   auto* self = reinterpret_cast<TestWindow*>(GetWindowLongPtrA(h, GWLP_USERDATA));
   if (self) {
-    if (msg == WM_COMMAND) self->commands_.push_back(wp);
+    if (msg == WM_COMMAND) {
+      self->commands_.push_back(wp);
+      self->lParams_.push_back(lp);
+    }
     if (msg == WM_KEYDOWN && wp == VK_F2) ++self->f2Down_;
     if (msg == WM_KEYUP && wp == VK_F2) ++self->f2Up_;
   }

@@ -63,6 +63,7 @@ class TestWindow {
 
   HWND hwnd() const { return hwnd_; }
   int Commands(WPARAM id) const;  // WM_COMMAND with this wParam
+  int CommandsWithLParam() const;  // WM_COMMAND whose lParam is not 0
   int F2Downs() const { return f2Down_; }
   int F2Ups() const { return f2Up_; }
   void Clear();
@@ -73,6 +74,7 @@ class TestWindow {
   static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
   HWND hwnd_ = nullptr;
   std::vector<WPARAM> commands_;
+  std::vector<LPARAM> lParams_;
   int f2Down_ = 0;
   int f2Up_ = 0;
 };

@@ -29,6 +29,7 @@ TEST_F(Buttons, APressGoesToTheRegisteredCaptureDialogAndOtherwiseBecomesF2) {
 
   ASSERT_TRUE(Push({1}));
   EXPECT_TRUE(wintest::WaitUntil([&] { return dialog.Commands(1000) == 1; }, 3000)) << log.Dump();
+  EXPECT_EQ(dialog.CommandsWithLParam(), 0) << "the capture command carries lParam 0";
   EXPECT_EQ(log.Count("DEV_EVENT_1"), 1);
   EXPECT_EQ(log.Count("MONITOR_EVENT_SNAPSHOT"), 1);
 
@@ -52,6 +53,7 @@ TEST_F(Buttons, APressGoesToTheRegisteredCaptureDialogAndOtherwiseBecomesF2) {
   ASSERT_TRUE(log.WaitFor("MONITOR_TWAIN_ACTIVE", 3000, 3));
   ASSERT_TRUE(Press(1));
   EXPECT_TRUE(wintest::WaitUntil([&] { return newer.Commands(1000) == 1; }, 3000)) << log.Dump();
+  EXPECT_EQ(newer.CommandsWithLParam(), 0);
   EXPECT_EQ(older.Commands(1000), 0);
   EXPECT_EQ(app.F2Downs(), 1);
 }

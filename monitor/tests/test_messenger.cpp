@@ -2,6 +2,8 @@
 // camera's light, which the bench counts as pulses of output pin 6.
 #include "monitor_fixture.h"
 
+#include <vector>
+
 using namespace mnttest;
 
 namespace {
@@ -59,6 +61,43 @@ TEST_F(Messenger, CopyDataSwitchesTheLightPulsesOnAndOff) {
 
   EXPECT_EQ(SwitchBlink(spy, 1), 1);
   ASSERT_TRUE(WaitPulses(2, 4000)) << "one pulse a second while switched on";
+  // The light watched from outside: each pulse lasts about 500 ms, one
+  // starts about every 1000 ms.
+  std::vector<DWORD> rises, falls;
+  {
+    Z9B_LIGHT seen{};
+    ASSERT_TRUE(bench.GetLight(&seen));
+    bool on = seen.on != 0;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 5200) {
+      Z9B_LIGHT l{};
+      if (!bench.GetLight(&l)) break;
+      const bool nowOn = l.on != 0;
+      if (nowOn && !on) rises.push_back(GetTickCount());
+      if (!nowOn && on) falls.push_back(GetTickCount());
+      on = nowOn;
+      Sleep(5);
+    }
+  }
+  ASSERT_GE(rises.size(), 4u) << "pulses in 5.2 s";
+  EXPECT_LE(rises.size(), 6u) << "pulses in 5.2 s";
+  for (size_t i = 1; i < rises.size(); ++i) {
+    const DWORD period = rises[i] - rises[i - 1];
+    EXPECT_GE(period, 800u) << "period of pulse " << i;
+    EXPECT_LE(period, 1250u) << "period of pulse " << i;
+  }
+  int measured = 0;
+  for (DWORD rise : rises) {
+    for (DWORD fall : falls) {
+      if (fall <= rise) continue;
+      const DWORD length = fall - rise;
+      EXPECT_GE(length, 400u) << "pulse length";
+      EXPECT_LE(length, 700u) << "pulse length";
+      ++measured;
+      break;
+    }
+  }
+  EXPECT_GE(measured, 3);
   Z9B_LIGHT light{};
   ASSERT_TRUE(bench.GetLight(&light));
   EXPECT_EQ(light.direction & 0x40, 0x40u) << "pin 6 is made an output";

@@ -50,6 +50,13 @@ TEST_F(Presence, UnplugStopsThePollingAndReplugStartsItAgain) {
   for (size_t i = mark; i < lines.size(); ++i) named += Upper(lines[i]) == Upper("Device Name: " + path);
   EXPECT_EQ(named, 1) << log.Dump(mark);
   EXPECT_TRUE(log.WaitFor("Thread killed.....", 3000, 1, mark)) << log.Dump(mark);
+  // Stopped by the removal, not ended by a failed poll of its own.
+  EXPECT_EQ(log.Count("ClosePollingThread", mark), 1) << log.Dump(mark);
+  EXPECT_EQ(log.Count("Thread Shutdown..", mark), 1) << log.Dump(mark);
+  EXPECT_EQ(log.Count("Error! Can not create device handle.", mark), 0) << log.Dump(mark);
+  const int disconnect = log.Find("Device disconnect..", mark);
+  EXPECT_LT(disconnect, log.Find("ClosePollingThread", mark));
+  EXPECT_LT(log.Find("ClosePollingThread", mark), log.Find("Thread Shutdown..", mark));
   EXPECT_TRUE(NotPolling());
   EXPECT_TRUE(wintest::WaitUntil([&] { return ThreadCount() == threads - 1; }, 3000)) << "the polling thread ends";
 

@@ -118,8 +118,16 @@ TEST_F(Startup, ASecondCopyExitsAtOnceAndLeavesTheFirstAlone) {
 TEST_F(Startup, CloseStopsEverythingAndEndsTheProcess) {
   ASSERT_TRUE(Start());
   ASSERT_TRUE(WaitButtonRequests(2, 5000));
+  // The shutdown's lines, read while the main thread still answers (it
+  // handles sent messages while it waits for the polling thread).
+  const size_t mark = log.Size();
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  while (log.Refresh() && log.Count("ClosePollingThread", mark) == 0) Sleep(5);
+  EXPECT_EQ(log.Count("StillMnt_UnInit", mark), 1) << log.Dump(mark);
+  EXPECT_EQ(log.Count("ClosePollingThread", mark), 1) << log.Dump(mark);
+  EXPECT_LT(log.Find("StillMnt_UnInit", mark), log.Find("ClosePollingThread", mark));
   DWORD code = 99;
-  ASSERT_TRUE(Close(5000, &code));
+  ASSERT_TRUE(monitor.Wait(5000, &code));
   EXPECT_EQ(code, 0u);
   Z9B_DEVICE camera{};
   ASSERT_TRUE(bench.FindDevice(z9bench::kCameraInstanceId, &camera));

@@ -17,6 +17,106 @@ namespace {
 
 const char kLangDir[] = "D:\\z9pagelang";
 
+// The English texts, written out here rather than taken from the library's
+// own table, in reading order.
+struct KeyText {
+  const char* key;
+  const char* text;
+};
+const KeyText kEnglish[] = {
+    {"MsgString0", "You must restart your computer for this change to take effect.\nDo you want to restart your computer now ?"},
+    {"MsgCaption0", "Setting Change"},
+    {"MsgString1", "Can not restart Windows !"},
+    {"MsgCaption1", "ERROR"},
+    {"DlgString0", "Auto White Balance"},
+    {"DlgString1", "Environment"},
+    {"DlgString2", "Auto"},
+    {"DlgString3", "Tungsten"},
+    {"DlgString4", "Daylight"},
+    {"DlgString5", "Fluorescent"},
+    {"DlgString6", "RGB gain"},
+    {"DlgString7", "R"},
+    {"DlgString8", "G"},
+    {"DlgString9", "B"},
+    {"DlgString10", "Rotation"},
+    {"DlgString11", "Horizontal"},
+    {"DlgString12", "Vertical"},
+    {"DlgString13", "Frequency"},
+    {"DlgString14", "Outdoor"},
+    {"DlgString15", "50 Hz"},
+    {"DlgString16", "60 Hz"},
+    {"DlgString17", "Extension"},
+    {"DlgString18", "640 x 480"},
+    {"DlgString19", "800 x 600"},
+    {"DlgString20", "1024 x 768"},
+    {"DlgString21", "1280 x 960"},
+    {"DlgString22", "Selective Suspend"},
+    {"DlgString23", "Default"},
+    {"DlgString24", "Property Page"},
+    {"DlgString25", "Brightness"},
+    {"DlgString26", "Contrast"},
+    {"DlgString27", "Hue"},
+    {"DlgString28", "Saturation"},
+    {"DlgString29", "Sharpness"},
+    {"DlgString30", "Gamma"},
+    {"DlgString31", "White Balance"},
+    {"DlgString32", "Backlight Comp"},
+    {"DlgString33", "ColorEnable"},
+    {"DlgString34", "Default"},
+    {"DlgString35", "Auto"},
+    {"DlgString36", "Zoom"},
+    {"DlgString37", "Focus"},
+    {"DlgString38", "Exposure"},
+    {"DlgString39", "Iris"},
+    {"DlgString40", "Pan"},
+    {"DlgString41", "Tilt"},
+    {"DlgString42", "Roll"},
+    {"DlgString49", "Low Light Compensation"},
+    {"DlgString43", "Video Proc Amp"},
+    {"DlgString44", "Camera Control"},
+    {"DlgString45", "Gain"},
+    {"DlgString46", "(Anti Flick)"},
+    {"DlgString50", "Image Control"},
+    {"DlgString51", "Face Tracking"},
+    {"DlgString52", "Special Effects"},
+    {"DlgString53", "Rim 1"},
+    {"DlgString54", "Rim 2"},
+    {"DlgString55", "Rim 3"},
+    {"DlgString56", "Rim 4"},
+    {"DlgString57", "Rim 5"},
+    {"DlgString58", "Rim 6"},
+    {"DlgString59", "Rim 7"},
+    {"DlgString60", "Rim 8"},
+    {"DlgString61", "Rim 9"},
+    {"DlgString62", "Rim 10"},
+    {"DlgString63", "Negative"},
+    {"DlgString64", "TV Effect"},
+    {"DlgString65", "Mosaic1"},
+    {"DlgString66", "Mosaic2"},
+    {"DlgString67", "Frosted Glass"},
+    {"DlgString68", "Sketch1"},
+    {"DlgString69", "Sketch2"},
+    {"DlgString70", "Emboss"},
+    {"DlgString71", "Aged Photo"},
+    {"DlgString72", "TV Wall"},
+    {"DlgString73", "EffectR21"},
+    {"DlgString74", "EffectR22"},
+    {"DlgString75", "EffectR23"},
+    {"DlgString76", "EffectR24"},
+    {"DlgString77", "EffectR25"},
+    {"DlgString78", "EffectR26"},
+    {"DlgString79", "EffectR27"},
+    {"DlgString80", "EffectR28"},
+    {"DlgString81", "EffectR29"},
+    {"DlgString82", "EffectR30"},
+    {"DlgString90", "Default"},
+    {"DlgString91", "Image Control"},
+    {"DlgString92", "Auto Control"},
+    {"DlgString93", "Banding"},
+    {"DlgString94", "Extra Control"},
+    {"DlgString95", "SnapShot Size"},
+};
+
 class PageStrings : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -38,14 +138,20 @@ class PageStrings : public ::testing::Test {
     ASSERT_TRUE(wintest::IniWrite(file_, "PropertyPage", key, text.c_str()));
   }
   static void ExpectAllDefaults() {
-    for (size_t i = 0; i < z9::PageStringCount(); ++i) {
-      const char* key = z9::PageStringKey(i);
-      EXPECT_STREQ(z9::PageString(key), z9::PageStringDefault(key)) << key;
-    }
+    for (const KeyText& e : kEnglish) EXPECT_STREQ(z9::PageString(e.key), e.text) << e.key;
   }
 
   std::string file_;
 };
+
+TEST_F(PageStrings, EveryKeyAndDefaultIsTheEnglishTextInReadingOrder) {
+  ASSERT_EQ(z9::PageStringCount(), sizeof kEnglish / sizeof kEnglish[0]);
+  for (size_t i = 0; i < z9::PageStringCount(); ++i) {
+    ASSERT_NE(z9::PageStringKey(i), nullptr) << i;
+    EXPECT_STREQ(z9::PageStringKey(i), kEnglish[i].key) << "position " << i;
+    EXPECT_STREQ(z9::PageStringDefault(kEnglish[i].key), kEnglish[i].text) << kEnglish[i].key;
+  }
+}
 
 TEST_F(PageStrings, TableHoldsEveryKeyOnceInReadingOrder) {
   std::vector<std::string> keys;
@@ -108,12 +214,12 @@ TEST_F(PageStrings, TheFileReplacesTheTextsItHasAndOnlyThose) {
   EXPECT_STREQ(z9::PageString("MsgString0"), "Neu starten?\\nJetzt?");
   EXPECT_STREQ(z9::PageString("DlgString26"), "Contrast");
   EXPECT_STREQ(z9::PageString("DlgString47"), "");
-  for (size_t i = 0; i < z9::PageStringCount(); ++i) {
-    const std::string key = z9::PageStringKey(i);
+  for (const KeyText& e : kEnglish) {
+    const std::string key = e.key;
     if (key == "DlgString25" || key == "MsgCaption1" || key == "DlgString49" || key == "DlgString95" ||
         key == "MsgString0")
       continue;
-    EXPECT_STREQ(z9::PageString(key.c_str()), z9::PageStringDefault(key.c_str())) << key;
+    EXPECT_STREQ(z9::PageString(e.key), e.text) << key;
   }
 
   // A reload follows the file.
