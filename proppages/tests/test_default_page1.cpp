@@ -463,6 +463,116 @@ TEST_F(VideoProcAmpPage, CloseWithoutApplyRestoresWhatWasRead) {
   EXPECT_EQ(0x101, Camera(Z9B_GROUP_EXT, 3).value);
 }
 
+// The page's sliders with their value boxes and controls.
+struct SliderRow {
+  int slider, edit;
+  uint32_t group, kind, id;
+};
+const SliderRow kSliders[] = {
+    {246, 247, Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 0}, {250, 251, Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 1},
+    {254, 255, Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 2}, {258, 259, Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 3},
+    {262, 263, Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 4}, {266, 267, Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 5},
+    {313, 314, Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 9}, {270, 271, Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 7},
+    {400, 401, Z9B_GROUP_CAMCONTROL, Z9B_KIND_CAMCONTROL, 4},
+};
+
+// Every slider of the page, each moved to both ends: exactly one SET, to its
+// own control, with the value its box then shows.
+TEST_F(VideoProcAmpPage, EverySliderSetsItsOwnControl) {
+  SetCamera(Z9B_GROUP_PROCAMP, 7, 3000, 2);   // white balance manual: its slider works
+  SetCamera(Z9B_GROUP_CAMCONTROL, 4, -3, 2);  // exposure manual
+  Open();
+  for (const SliderRow& r : kSliders) {
+    SCOPED_TRACE(testing::Message() << "slider " << r.slider);
+    ASSERT_TRUE(Enabled(r.slider));
+    for (int code : {SB_TOP, SB_BOTTOM}) {
+      const uint32_t mark = Mark();
+      Scroll(r.slider, code);
+      const auto sets = SetsSince(mark);
+      ASSERT_EQ(1u, sets.size());
+      EXPECT_EQ(r.kind, sets[0].kind);
+      EXPECT_EQ(r.id, sets[0].id);
+      EXPECT_EQ(code == SB_TOP ? SliderMax(r.slider) : SliderMin(r.slider), sets[0].value);
+      EXPECT_EQ(std::to_string(sets[0].value), Text(r.edit));
+      EXPECT_EQ(sets[0].value, Camera(r.group, r.id).value);
+    }
+  }
+}
+
+// Default marks the page dirty like every other change, and only once.
+TEST_F(VideoProcAmpPage, DefaultMarksThePageDirty) {
+  Open();
+  ASSERT_EQ(S_FALSE, page->IsPageDirty());
+  Click(278);
+  EXPECT_EQ(S_OK, page->IsPageDirty());
+  ASSERT_EQ(1u, site.statuses.size());
+  EXPECT_EQ(static_cast<DWORD>(PROPPAGESTATUS_DIRTY), site.statuses[0]);
+  // After Apply a Default makes it dirty again.
+  EXPECT_EQ(S_OK, page->Apply());
+  Click(278);
+  EXPECT_EQ(S_OK, page->IsPageDirty());
+}
+
+// Every row the page can change, changed, then the page closed without
+// Apply: each standard control comes back to what was read, with one SET of
+// its own, and the camera's own records are sent back as read.
+TEST_F(VideoProcAmpPage, CloseWithoutApplyTakesBackEveryRow) {
+  SetCamera(Z9B_GROUP_PROCAMP, 7, 3000, 2);
+  SetCamera(Z9B_GROUP_CAMCONTROL, 4, -3, 2);
+  SetCamera(Z9B_GROUP_EXT, 3, 0x101);
+  struct Row {
+    uint32_t group, kind, id;
+    Z9B_CONTROL before;
+  };
+  std::vector<Row> rows = {
+      {Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 0, {}},  {Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 1, {}},
+      {Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 2, {}},  {Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 3, {}},
+      {Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 4, {}},  {Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 5, {}},
+      {Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 7, {}},  {Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 8, {}},
+      {Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 9, {}},  {Z9B_GROUP_PROCAMP, Z9B_KIND_PROCAMP, 13, {}},
+      {Z9B_GROUP_CAMCONTROL, Z9B_KIND_CAMCONTROL, 4, {}}, {Z9B_GROUP_CAMCONTROL, Z9B_KIND_CAMCONTROL, 19, {}},
+  };
+  for (Row& r : rows) r.before = Camera(r.group, r.id);
+  const Z9B_CONTROL mirror = Camera(Z9B_GROUP_EXT, 2), size = Camera(Z9B_GROUP_EXT, 3),
+                    colour = Camera(Z9B_GROUP_EXT, 15);
+  Open();
+  for (const SliderRow& r : kSliders) {
+    const int32_t was = Camera(r.group, r.id).value;
+    Scroll(r.slider, SB_TOP);
+    if (Camera(r.group, r.id).value == was) Scroll(r.slider, SB_BOTTOM);
+  }
+  Click(276);                                           // backlight
+  Click(Checked(409) ? 407 : 409);                      // another frequency
+  Click(399);                                           // low light
+  Click(411);                                           // mirror
+  Click(280);                                           // colour
+  SendMessageA(Item(414), CB_SETCURSEL, 3, 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(414, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(414)));
+  for (const Row& r : rows) {
+    const Z9B_CONTROL now = Camera(r.group, r.id);
+    ASSERT_TRUE(now.value != r.before.value || now.flags != r.before.flags)
+        << "row " << r.kind << "/" << r.id << " was not changed: the case is not made";
+  }
+
+  const uint32_t mark = Mark();
+  Close();
+  const auto sets = SetsSince(mark);
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "kind " << r.kind << " id " << r.id);
+    const Z9B_CONTROL now = Camera(r.group, r.id);
+    EXPECT_EQ(r.before.value, now.value);
+    EXPECT_EQ(r.before.flags, now.flags);
+    int sent = 0;
+    for (const Sent& x : sets) sent += x.kind == r.kind && x.id == r.id;
+    EXPECT_EQ(1, sent) << "one SET takes the row back";
+  }
+  EXPECT_EQ(mirror.value, Camera(Z9B_GROUP_EXT, 2).value);
+  EXPECT_EQ(size.value, Camera(Z9B_GROUP_EXT, 3).value);
+  EXPECT_EQ(colour.value, Camera(Z9B_GROUP_EXT, 15).value);
+  EXPECT_EQ(colour.flags, Camera(Z9B_GROUP_EXT, 15).flags);
+  EXPECT_EQ((std::vector<uint32_t>{2, 3, 15}), ExtSetIds(mark));
+}
+
 // ---- objects and cameras that answer badly --------------------------------------------
 
 TEST_F(VideoProcAmpPage, AnObjectWithoutTheInterfacesDisablesEveryRow) {

@@ -29,6 +29,22 @@ class CameraControlPage : public pagetest::PageTest {
   void ExpectRowDisabled(const RowIds& r) {
     for (int id : {r.label, r.slider, r.edit, r.autoBox}) EXPECT_FALSE(Enabled(id)) << "control " << id;
   }
+  // Every row present, manual, with a range around a middle value (the
+  // bench camera lacks some of them by default).
+  void EveryRowManualWithARange() {
+    for (const RowIds& r : kRows) {
+      ChangeCamera(Z9B_GROUP_CAMCONTROL, r.property, [](Z9B_CONTROL& c) {
+        c.supported = 1;
+        c.access = 3;
+        c.flags = 2;
+        c.capabilities = 3;
+        c.minimum = -20;
+        c.maximum = 30;
+        c.step = 1;
+        c.value = 5;
+      });
+    }
+  }
 };
 
 // ---- initialisation -------------------------------------------------------------------
@@ -209,6 +225,70 @@ TEST_F(CameraControlPage, DefaultRestoresEachRowByItsCapabilities) {
   EXPECT_EQ("-6", Text(289));
   EXPECT_EQ("20", Text(285));
   EXPECT_EQ(0, Camera(Z9B_GROUP_CAMCONTROL, 3).value);
+}
+
+// All seven sliders, each to both ends: one SET to its own control.
+TEST_F(CameraControlPage, EverySliderReachesItsOwnControlAtBothEnds) {
+  EveryRowManualWithARange();
+  Open();
+  const struct {
+    int slider, edit;
+    uint32_t property;
+  } rows[] = {{280, 281, 3}, {284, 285, 6}, {288, 289, 4}, {292, 293, 5}, {296, 297, 0}, {300, 301, 1}, {304, 305, 2}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "slider " << r.slider);
+    ASSERT_TRUE(Enabled(r.slider));
+    for (int code : {SB_TOP, SB_BOTTOM}) {
+      const uint32_t mark = Mark();
+      Scroll(r.slider, code);
+      const auto sets = SetsSince(mark);
+      ASSERT_EQ(1u, sets.size());
+      EXPECT_EQ(kCam, sets[0].kind);
+      EXPECT_EQ(r.property, sets[0].id);
+      EXPECT_EQ(code == SB_TOP ? SliderMax(r.slider) : SliderMin(r.slider), sets[0].value);
+      EXPECT_EQ(std::to_string(sets[0].value), Text(r.edit));
+      EXPECT_EQ(sets[0].value, Camera(Z9B_GROUP_CAMCONTROL, r.property).value);
+    }
+  }
+}
+
+TEST_F(CameraControlPage, DefaultMarksThePageDirty) {
+  Open();
+  ASSERT_EQ(S_FALSE, page->IsPageDirty());
+  Click(307);
+  EXPECT_EQ(S_OK, page->IsPageDirty());
+  ASSERT_EQ(1u, site.statuses.size());
+  EXPECT_EQ(static_cast<DWORD>(PROPPAGESTATUS_DIRTY), site.statuses[0]);
+}
+
+// Every row changed, then closed without Apply: each comes back with one SET.
+TEST_F(CameraControlPage, CloseWithoutApplyTakesBackEveryRow) {
+  EveryRowManualWithARange();
+  const int sliders[] = {280, 284, 288, 292, 296, 300, 304};
+  const uint32_t ids[] = {3, 6, 4, 5, 0, 1, 2};
+  Z9B_CONTROL before[8];
+  for (int i = 0; i < 7; ++i) before[i] = Camera(Z9B_GROUP_CAMCONTROL, ids[i]);
+  before[7] = Camera(Z9B_GROUP_CAMCONTROL, 19);
+  Open();
+  for (int i = 0; i < 7; ++i) {
+    Scroll(sliders[i], SB_TOP);
+    if (Camera(Z9B_GROUP_CAMCONTROL, ids[i]).value == before[i].value) Scroll(sliders[i], SB_BOTTOM);
+    ASSERT_NE(before[i].value, Camera(Z9B_GROUP_CAMCONTROL, ids[i]).value) << "id " << ids[i];
+  }
+  Click(392);
+  const uint32_t mark = Mark();
+  Close();
+  const auto sets = SetsSince(mark);
+  for (int i = 0; i < 8; ++i) {
+    const uint32_t id = i < 7 ? ids[i] : 19;
+    SCOPED_TRACE(id);
+    EXPECT_EQ(before[i].value, Camera(Z9B_GROUP_CAMCONTROL, id).value);
+    EXPECT_EQ(before[i].flags, Camera(Z9B_GROUP_CAMCONTROL, id).flags);
+    int sent = 0;
+    for (const Sent& x : sets) sent += x.kind == kCam && x.id == id;
+    EXPECT_EQ(1, sent);
+  }
+  EXPECT_EQ(8u, sets.size());
 }
 
 // ---- commit and take-back --------------------------------------------------------

@@ -449,6 +449,34 @@ TEST_F(PropertyPage, ResetRestoresDefaultsStepByStep) {
   EXPECT_EQ(0xE, Camera(Z9B_GROUP_EXT, 2).value);
 }
 
+TEST_F(PropertyPage, EveryGainSliderReachesItsOwnGainAtBothEnds) {
+  ManualWhiteBalance();
+  Open();
+  const struct {
+    int slider;
+    uint32_t id;
+  } rows[] = {{325, 4}, {326, 5}, {327, 6}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.slider);
+    for (int code : {SB_TOP, SB_BOTTOM}) {
+      const uint32_t mark = Mark();
+      Scroll(r.slider, code);
+      const int32_t want = code == SB_TOP ? SliderMax(r.slider) : SliderMin(r.slider);
+      EXPECT_EQ((std::vector<Sent>{{kExt, r.id, want, 2}}), SetsSince(mark));
+      EXPECT_EQ(want, Camera(Z9B_GROUP_EXT, r.id).value);
+    }
+  }
+}
+
+TEST_F(PropertyPage, DefaultMarksThePageDirty) {
+  Open();
+  ASSERT_EQ(S_FALSE, page->IsPageDirty());
+  Click(450);
+  EXPECT_EQ(S_OK, page->IsPageDirty());
+  ASSERT_FALSE(site.statuses.empty());
+  EXPECT_EQ(static_cast<DWORD>(PROPPAGESTATUS_DIRTY), site.statuses[0]);
+}
+
 // ---- commit and take-back --------------------------------------------------------
 
 TEST_F(PropertyPage, ApplyThenCloseKeepsTheChanges) {

@@ -220,6 +220,15 @@ TEST_F(ImageControlPage, DefaultSwitchesBothFeaturesOff) {
   EXPECT_EQ(0, Camera(Z9B_GROUP_EXT, 18).def);
 }
 
+TEST_F(ImageControlPage, DefaultMarksThePageDirty) {
+  Open();
+  ASSERT_EQ(S_FALSE, page->IsPageDirty());
+  Click(kDefault);
+  EXPECT_EQ(S_OK, page->IsPageDirty());
+  ASSERT_FALSE(site.statuses.empty());
+  EXPECT_EQ(static_cast<DWORD>(PROPPAGESTATUS_DIRTY), site.statuses[0]);
+}
+
 // ---- the pad ------------------------------------------------------------------------------
 
 TEST_F(ImageControlPage, AnArrowBeforeZoomingInChangesNoIconAndResendsTheRecord) {
