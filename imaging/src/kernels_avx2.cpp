@@ -51,6 +51,11 @@ Z9_OPS(V, _mm256, si256)
 Z9_OPS(H, _mm, si128)
 #undef Z9_OPS
 
+// (2 x k + 32768) >> 16, rounded half up: the rounding high multiply gives
+// exactly ((x k >> 14) + 1) >> 1.
+inline V MulRound(V x, int k) { return _mm256_mulhrs_epi16(x, set16<V>(static_cast<int16_t>(k))); }
+inline H MulRound(H x, int k) { return _mm_mulhrs_epi16(x, set16<H>(static_cast<int16_t>(k))); }
+
 #include "simd_common.inl"
 
 inline V Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
@@ -95,60 +100,181 @@ inline void StoreBgr16(uint8_t* dst, H b, H g, H r) {
   }
 }
 
-// 32 pixels given in order.
-inline void StoreBgr(uint8_t* dst, V b, V g, V r) {
-  StoreBgr16(dst, _mm256_castsi256_si128(b), _mm256_castsi256_si128(g), _mm256_castsi256_si128(r));
-  StoreBgr16(dst + 48, _mm256_extracti128_si256(b, 1), _mm256_extracti128_si256(g, 1),
-             _mm256_extracti128_si256(r, 1));
+// 32 pixels given in order (0..15 in the low half, 16..31 in the high) to
+// 96 bytes blue-green-red. Output byte j of a half is plane j % 3 of pixel
+// j / 3. Within 16-byte register k of a half, position i holds plane
+// (k + i) % 3 (16 = 1 mod 3), so each plane meets a given position in
+// exactly one of the three registers: one shuffle per plane puts every byte
+// where it will be needed, and two blends per register pick the planes.
+//
+// With `split` the planes' halves hold the even pixels 0, 2, .. 14 first,
+// then the odd ones (pixel p at byte 8 (p % 2) + p / 2): the shuffle takes
+// them from there, so pairs need not be interleaved back before the store.
+struct Interleave {
+  alignas(32) uint8_t plane[2][3][32];  // [split][plane]: source byte of position i
+  alignas(32) uint8_t take[3][2][32];   // per register: green, red selectors
+  Interleave() {
+    for (int c = 0; c < 3; ++c)
+      for (int i = 0; i < 32; ++i) {
+        const int pos = i % 16, k = (c - pos % 3 + 3) % 3;  // register holding plane c at pos
+        const int p = (16 * k + pos) / 3;
+        plane[0][c][i] = static_cast<uint8_t>(p);
+        plane[1][c][i] = static_cast<uint8_t>(8 * (p % 2) + p / 2);
+      }
+    for (int k = 0; k < 3; ++k)
+      for (int i = 0; i < 32; ++i) {
+        const int c = (k + i % 16) % 3;
+        take[k][0][i] = c == 1 ? 0x80 : 0;
+        take[k][1][i] = c == 2 ? 0x80 : 0;
+      }
+  }
+};
+const Interleave& Inter() {
+  static const Interleave s;
+  return s;
+}
+
+inline V A(const uint8_t* m) { return _mm256_load_si256(reinterpret_cast<const V*>(m)); }
+
+inline void StoreBgr(uint8_t* dst, V b, V g, V r, bool split = false) {
+  const Interleave& t = Inter();
+  const V bs = _mm256_shuffle_epi8(b, A(t.plane[split][0]));
+  const V gs = _mm256_shuffle_epi8(g, A(t.plane[split][1]));
+  const V rs = _mm256_shuffle_epi8(r, A(t.plane[split][2]));
+  V o[3];
+  for (int k = 0; k < 3; ++k)
+    o[k] = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, A(t.take[k][0])), rs, A(t.take[k][1]));
+  // o[k] holds register k of both halves: bytes 16 k.. and 48 + 16 k.. .
+  Store(dst, _mm256_permute2x128_si256(o[0], o[1], 0x20));
+  Store(dst + 32, _mm256_permute2x128_si256(o[2], o[0], 0x30));
+  Store(dst + 64, _mm256_permute2x128_si256(o[1], o[2], 0x31));
+}
+
+// 16 packed pairs as two registers whose halves are 4 pairs each in the
+// order [0-3 | 8-11] and [4-7 | 12-15]: packing a byte of each 16-bit lane
+// of both then gives pairs 0-7 in the low half and 8-15 in the high one, in
+// order, and so do the sums per lane below.
+inline void LoadPairs(const uint8_t* src, V* a, V* b) {
+  *a = Load2(src, src + 32);
+  *b = Load2(src + 16, src + 48);
+}
+
+// 4:2:2 packed, 6 fractional bits. With u = U - 128, v = V - 128 and
+// y = 74 (Y - 16), blue = ((y + 129 u - 8192) >> 6) + 128, green =
+// (y - 25 u - 52 v) >> 6, red = (y + 103 v) >> 6. Each bracket fits in 16
+// bits (|bracket| < 2^15) though its parts may not: 74 Y and a per-pair
+// chroma term that takes all the constants are added modulo 2^16 and the
+// sum is the bracket exactly. Blue's + 128 comes from the signed pack:
+// clamping b - 128 to -128..127 and flipping the top bit gives b clamped to
+// 0..255.
+inline void Yuy2Terms(V uvb, V* cb, V* cg, V* cr) {
+  const V u = and_(uvb, set16<V>(0x00FF));
+  // 129 U - 25888 = 129 u - 8192 - (74 x 16).
+  *cb = sub16(add16(slli16(u, 7), u), set16<V>(25888));
+  // 25 U + 52 V - 8672 = 25 u + 52 v + 74 x 16: subtracted.
+  *cg = sub16(_mm256_maddubs_epi16(uvb, set16<V>(52 << 8 | 25)), set16<V>(8672));
+  // 103 V - 14368 = 103 v - 74 x 16.
+  *cr = sub16(_mm256_maddubs_epi16(uvb, set16<V>(103 << 8)), set16<V>(14368));
+}
+
+// 16 pixels, the even or the odd one of each pair: 74 Y per lane and the
+// pair's chroma terms.
+inline void Yuy2Rows(V y74, V cb, V cg, V cr, V* b, V* g, V* r) {
+  *b = srai16(add16(y74, cb), 6);
+  *g = srai16(sub16(y74, cg), 6);
+  *r = srai16(add16(y74, cr), 6);
+}
+
+// Lumas and chromas of 16 pairs apart, as byte pairs in 16-bit lanes (pairs
+// 0-7 | 8-15): `first` takes the low byte of each of the source's 16-bit
+// lanes, `second` the high one.
+inline void SplitPairs(V a, V b, V* first, V* second) {
+  const V lowByte = set16<V>(0x00FF);
+  *first = packus16(and_(a, lowByte), and_(b, lowByte));
+  *second = packus16(srli16(a, 8), srli16(b, 8));
 }
 
 void Yuy2(const uint8_t* src, uint8_t* dst, size_t pairs) {
-  const V lowByte = _mm256_set1_epi16(0x00FF);
+  const V evenWeight = set16<V>(74), oddWeight = set16<V>(74 << 8);  // bytes Y0, Y1
+  const V flip = _mm256_set1_epi8(static_cast<char>(0x80));
   size_t i = 0;
   for (; i + 16 <= pairs; i += 16, src += 64, dst += 96) {
-    const V a = Load(src), b = Load(src + 32);
-    const V y = packus16(and_(a, lowByte), and_(b, lowByte));
-    const V uvb = packus16(srli16(a, 8), srli16(b, 8));
-    const V u = and_(uvb, lowByte), v = srli16(uvb, 8);
-    V bl, gl, rl, bh, gh, rh;
-    Yuy2Pixels(unpacklo8(y, zero<V>()), unpacklo16(u, u), unpacklo16(v, v), &bl, &gl, &rl);
-    Yuy2Pixels(unpackhi8(y, zero<V>()), unpackhi16(u, u), unpackhi16(v, v), &bh, &gh, &rh);
-    StoreBgr(dst, InOrder(packus16(bl, bh)), InOrder(packus16(gl, gh)), InOrder(packus16(rl, rh)));
+    V a, b, yb, uvb;
+    LoadPairs(src, &a, &b);
+    SplitPairs(a, b, &yb, &uvb);
+    V cb, cg, cr;
+    Yuy2Terms(uvb, &cb, &cg, &cr);
+    V be, ge, re, bo, go, ro;
+    Yuy2Rows(_mm256_maddubs_epi16(yb, evenWeight), cb, cg, cr, &be, &ge, &re);
+    Yuy2Rows(_mm256_maddubs_epi16(yb, oddWeight), cb, cg, cr, &bo, &go, &ro);
+    StoreBgr(dst, xor_(_mm256_packs_epi16(be, bo), flip), packus16(ge, go), packus16(re, ro), true);
   }
   Sse2Kernels()->yuy2(src, dst, pairs - i);
 }
 
+// BT.601 studio range, 8 fractional bits (see Bt601 in simd_common.inl):
+// blue = Y + 2 u + ((42 Y + 4 u - 5152) >> 8) - 256 with u = U here, and
+// likewise green and red. The chroma parts inside and outside the brackets
+// depend on the pair only: computed once per pair from the bytes U, V of
+// 16-bit lanes, then doubled to the pair's two pixels.
+struct Bt601Terms {
+  V in[3], out[3];  // blue, green, red
+};
+
+inline Bt601Terms Bt601Pairs(V uvb) {
+  const V u = and_(uvb, set16<V>(0x00FF)), v = srli16(uvb, 8);
+  Bt601Terms t;
+  t.in[0] = sub16(slli16(u, 2), set16<V>(5152));
+  t.out[0] = sub16(add16(u, u), set16<V>(256));
+  // -100 U + 48 V from the byte pair, below 2^15 in size.
+  t.in[1] = add16(_mm256_maddubs_epi16(uvb, set16<V>(48 << 8 | 0x9C)), set16<V>(2016));
+  t.out[1] = sub16(set16<V>(128), v);
+  t.in[2] = sub16(mullo16(v, set16<V>(153)), set16<V>(24224));
+  t.out[2] = sub16(v, set16<V>(128));
+  return t;
+}
+
+// 16 pixels, the even or the odd one of each pair, of luma Y and 42 Y in
+// 16-bit lanes: blue, green, red.
+inline void Bt601Rows(V y, V y42, const Bt601Terms& t, V* bgr) {
+  for (int c = 0; c < 3; ++c) bgr[c] = add16(add16(y, t.out[c]), srai16(add16(y42, t.in[c]), 8));
+}
+
+// 16 pairs: lumas as byte pairs in 16-bit lanes, chromas likewise.
+inline void Bt601Store(uint8_t* dst, V yb, V uvb) {
+  const Bt601Terms t = Bt601Pairs(uvb);
+  const V ye = and_(yb, set16<V>(0x00FF)), yo = srli16(yb, 8);
+  V e[3], o[3];
+  Bt601Rows(ye, _mm256_maddubs_epi16(yb, set16<V>(42)), t, e);
+  Bt601Rows(yo, _mm256_maddubs_epi16(yb, set16<V>(42 << 8)), t, o);
+  StoreBgr(dst, packus16(e[0], o[0]), packus16(e[1], o[1]), packus16(e[2], o[2]), true);
+}
+
 void Uyvy(const uint8_t* src, uint8_t* dst, size_t pairs) {
-  const V lowByte = _mm256_set1_epi16(0x00FF);
   size_t i = 0;
   for (; i + 16 <= pairs; i += 16, src += 64, dst += 96) {
-    const V a = Load(src), b = Load(src + 32);
-    const V y = packus16(srli16(a, 8), srli16(b, 8));
-    const V uvb = packus16(and_(a, lowByte), and_(b, lowByte));
-    const V u = and_(uvb, lowByte), v = srli16(uvb, 8);
-    V bl, gl, rl, bh, gh, rh;
-    Bt601(unpacklo8(y, zero<V>()), unpacklo16(u, u), unpacklo16(v, v), &bl, &gl, &rl);
-    Bt601(unpackhi8(y, zero<V>()), unpackhi16(u, u), unpackhi16(v, v), &bh, &gh, &rh);
-    StoreBgr(dst, InOrder(packus16(bl, bh)), InOrder(packus16(gl, gh)), InOrder(packus16(rl, rh)));
+    V a, b, yb, uvb;
+    LoadPairs(src, &a, &b);
+    SplitPairs(a, b, &uvb, &yb);
+    Bt601Store(dst, yb, uvb);
   }
   Sse2Kernels()->uyvy(src, dst, pairs - i);
+}
+
+void I420Row(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, size_t width) {
+  size_t x = 0;
+  for (; x + 32 <= width; x += 32) {
+    const H uu = Load16(u + x / 2), vv = Load16(v + x / 2);
+    const V uvb = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi8(uu, vv)),
+                                          _mm_unpackhi_epi8(uu, vv), 1);
+    Bt601Store(dst + 3 * x, Load(y + x), uvb);
+  }
+  Sse2Kernels()->i420Row(y + x, u + x / 2, v + x / 2, dst + 3 * x, width - x);
 }
 
 // 16 chroma bytes widened to lanes in order: c0..c7 | c8..c15; doubling
 // each (unpack with itself) then matches luma unpacked per lane.
 inline V Widen(const uint8_t* p) { return _mm256_cvtepu8_epi16(Load16(p)); }
-
-void I420Row(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, size_t width) {
-  size_t x = 0;
-  for (; x + 32 <= width; x += 32) {
-    const V yy = Load(y + x), uu = Widen(u + x / 2), vv = Widen(v + x / 2);
-    V bl, gl, rl, bh, gh, rh;
-    Bt601(unpacklo8(yy, zero<V>()), unpacklo16(uu, uu), unpacklo16(vv, vv), &bl, &gl, &rl);
-    Bt601(unpackhi8(yy, zero<V>()), unpackhi16(uu, uu), unpackhi16(vv, vv), &bh, &gh, &rh);
-    StoreBgr(dst + 3 * x, packus16(bl, bh), packus16(gl, gh), packus16(rl, rh));
-  }
-  Sse2Kernels()->i420Row(y + x, u + x / 2, v + x / 2, dst + 3 * x, width - x);
-}
 
 // Two horizontally adjacent blocks, one per 128-bit half.
 void IdctPair(const int16_t* a, uint8_t* out, ptrdiff_t stride) {

@@ -42,6 +42,20 @@ inline V unpackhi32(V a, V b) { return _mm_unpackhi_epi32(a, b); }
 inline V unpacklo64(V a, V b) { return _mm_unpacklo_epi64(a, b); }
 inline V unpackhi64(V a, V b) { return _mm_unpackhi_epi64(a, b); }
 
+// (2 x k + 32768) >> 16, rounded half up, for 16-bit x and k. With 2 k in
+// 16 bits, the high half of x (2 k) plus bit 15 of its low half; otherwise
+// from x k: 2 hi + ((lo >> 14) + 1) >> 1 (lo unsigned).
+inline V MulRound(V x, int k) {
+  if (k >= -16384 && k < 16384) {
+    const V k2 = _mm_set1_epi16(static_cast<int16_t>(2 * k));
+    return _mm_add_epi16(_mm_mulhi_epi16(x, k2), _mm_srli_epi16(_mm_mullo_epi16(x, k2), 15));
+  }
+  const V kk = _mm_set1_epi16(static_cast<int16_t>(k));
+  const V lo = _mm_mullo_epi16(x, kk), hi = _mm_mulhi_epi16(x, kk);
+  return _mm_add_epi16(_mm_add_epi16(hi, hi),
+                       _mm_srli_epi16(_mm_add_epi16(_mm_srli_epi16(lo, 14), _mm_set1_epi16(1)), 1));
+}
+
 #include "simd_common.inl"
 
 inline V Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }

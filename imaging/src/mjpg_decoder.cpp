@@ -32,7 +32,9 @@ constexpr int kLookBits = 11;
 struct Huffman {
   bool defined = false;
   uint16_t fast[1 << kLookBits];   // (length << 8) | symbol; 0: longer code
-  int16_t fastAc[1 << kLookBits];  // (value << 8) | (run << 4) | bits; 0: none
+  // (value << 16) | (run << 6) | bits; 0: none. The bits taken sit in the
+  // low 6 bits, which is all a 64-bit shift reads of its count.
+  int32_t fastAc[1 << kLookBits];
   int32_t maxcode[18];             // largest code of each length, -1: none
   int32_t valoffset[18];           // symbol index = code + valoffset[length]
   uint8_t values[256];
@@ -75,8 +77,7 @@ bool BuildHuffman(Huffman& h, const uint8_t* counts, const uint8_t* values, int 
       if (s == 0 || len + s > kLookBits) continue;
       const uint32_t bits = (i >> (kLookBits - len - s)) & ((1u << s) - 1);
       const int32_t v = Extend(bits, s);
-      if (v < -128 || v > 127) continue;
-      h.fastAc[i] = static_cast<int16_t>(v * 256 + (run << 4) + len + s);
+      h.fastAc[i] = static_cast<int32_t>(static_cast<uint32_t>(v) << 16 | run << 6 | (len + s));
     }
   }
   h.defined = true;
@@ -158,8 +159,27 @@ struct BitReader {
   bool Overrun() const { return bits < pad; }
 };
 
+// The bit buffer of a BitReader in locals while one block is decoded, so
+// that the compiler keeps it in registers: the reader itself escapes to its
+// out-of-line refill, and every store of a coefficient could otherwise
+// change it as far as the compiler knows.
+struct LocalBits {
+  uint64_t acc;
+  int bits;
+  void Skip(int n) {
+    acc <<= n;
+    bits -= n;
+  }
+  uint32_t Get(int n) {
+    const uint32_t v = static_cast<uint32_t>(acc >> (64 - n));
+    Skip(n);
+    return v;
+  }
+};
+
 // -1 when no code of up to 16 bits matches.
-inline int DecodeSymbol(BitReader& br, const Huffman& h) {
+template <typename Reader>
+inline int DecodeSymbol(Reader& br, const Huffman& h) {
   const uint32_t look = static_cast<uint32_t>(br.acc >> (64 - kLookBits));
   const uint32_t e = h.fast[look];
   if (e) {
@@ -373,45 +393,64 @@ bool Decoder::ParseHeaders(const uint8_t* s, size_t n, size_t* scanStart) {
   }
 }
 
-inline bool Decoder::DecodeBlock(BitReader& br, Component& c, int32_t& pred, uint32_t* out) {
+inline bool Decoder::DecodeBlock(BitReader& reader, Component& c, int32_t& pred, uint32_t* out) {
   const Huffman& dc = dc_[c.td];
   const Huffman& ac = ac_[c.ta];
   const uint16_t* q = quant_[c.tq];
-  br.Need();
-  const int s = DecodeSymbol(br, dc);
-  if (s < 0 || s > 15) return false;
-  int32_t diff = 0;
-  if (s) diff = Extend(br.Get(s), s);
-  pred = static_cast<int32_t>(static_cast<uint32_t>(pred) + static_cast<uint32_t>(diff));
-  uint32_t count = 0;
-  out[++count] = (static_cast<uint32_t>(pred) * q[0]) << 16;  // position 0
-  for (int k = 1; k < 64;) {
-    br.Need();
-    const uint32_t look = static_cast<uint32_t>(br.acc >> (64 - kLookBits));
-    const int32_t f = ac.fastAc[look];
-    int32_t value;
-    if (f) {
-      k += (f >> 4) & 15;
-      br.Skip(f & 15);
-      value = f >> 8;
-    } else {
-      const int rs = DecodeSymbol(br, ac);
-      if (rs < 0) return false;
-      const int r = rs >> 4, size = rs & 15;
-      if (size == 0) {
-        if (r != 15) break;  // end of block
-        k += 16;
-        continue;
-      }
-      k += r;
-      value = Extend(br.Get(size), size);
+  const int32_t* const fastAc = ac.fastAc;
+  LocalBits br{reader.acc, reader.bits};
+  // At least 32 bits in the buffer: one code and its extra bits.
+  auto need = [&] {
+    if (br.bits < 32) {
+      reader.acc = br.acc;
+      reader.bits = br.bits;
+      reader.Fill();
+      br.acc = reader.acc;
+      br.bits = reader.bits;
     }
-    if (k > 63) return false;
-    out[++count] = (static_cast<uint32_t>(value) * q[k]) << 16 | kZigzag[k];
-    ++k;
-  }
-  out[0] = count;
-  return true;
+  };
+  auto body = [&]() -> bool {
+    need();
+    const int s = DecodeSymbol(br, dc);
+    if (s < 0 || s > 15) return false;
+    int32_t diff = 0;
+    if (s) diff = Extend(br.Get(s), s);
+    pred = static_cast<int32_t>(static_cast<uint32_t>(pred) + static_cast<uint32_t>(diff));
+    uint32_t count = 0;
+    out[++count] = (static_cast<uint32_t>(pred) * q[0]) << 16;  // position 0
+    for (int k = 1; k < 64;) {
+      need();
+      const uint32_t look = static_cast<uint32_t>(br.acc >> (64 - kLookBits));
+      const int32_t f = fastAc[look];
+      int32_t value;
+      if (f) {
+        k += (f >> 6) & 15;
+        br.acc <<= f & 63;
+        br.bits -= f & 15;
+        value = f >> 16;
+      } else {
+        const int rs = DecodeSymbol(br, ac);
+        if (rs < 0) return false;
+        const int r = rs >> 4, size = rs & 15;
+        if (size == 0) {
+          if (r != 15) break;  // end of block
+          k += 16;
+          continue;
+        }
+        k += r;
+        value = Extend(br.Get(size), size);
+      }
+      if (k > 63) return false;
+      out[++count] = (static_cast<uint32_t>(value) * q[k]) << 16 | kZigzag[k];
+      ++k;
+    }
+    out[0] = count;
+    return true;
+  };
+  const bool ok = body();
+  reader.acc = br.acc;
+  reader.bits = br.bits;
+  return ok;
 }
 
 bool Decoder::DecodeScan(const uint8_t* data, const uint8_t* end) {
@@ -462,8 +501,10 @@ bool Decoder::Reconstruct(uint8_t* picture, uint32_t width) {
   for (int c = 0; c < ncomp_; ++c) rows[c].assign(strides[c] * 8 * comp_[c].v + kSlack, 0);
   size_t maxBlocks = rowBlocks[0];
   std::vector<int16_t> dense;
-  dense.resize(maxBlocks * 64 + 32);
-  // 32-byte aligned block array.
+  dense.assign(maxBlocks * 64 + 32, 0);
+  // 32-byte aligned block array, all zero between block rows: each row's
+  // coefficients are put in, transformed and taken out again (cheaper than
+  // clearing whole blocks, most of whose coefficients are zero).
   int16_t* blocks = dense.data();
   while (reinterpret_cast<uintptr_t>(blocks) % 32) ++blocks;
 
@@ -472,18 +513,23 @@ bool Decoder::Reconstruct(uint8_t* picture, uint32_t width) {
       const Component& cp = comp_[c];
       for (int v = 0; v < cp.v; ++v) {
         const size_t n = rowBlocks[c];
-        std::memset(blocks, 0, n * 64 * sizeof(int16_t));
+        const size_t first = static_cast<size_t>(my) * keepX_ * blocksPerMcu_ + compFirst_[c] + v * cp.h;
         for (uint32_t mx = 0; mx < keepX_; ++mx) {
           for (int h = 0; h < cp.h; ++h) {
-            const size_t idx = (static_cast<size_t>(my) * keepX_ + mx) * blocksPerMcu_ +
-                               compFirst_[c] + v * cp.h + h;
-            const uint32_t* e = store_.At(blockStart_[idx]);
+            const uint32_t* e = store_.At(blockStart_[first + mx * blocksPerMcu_ + h]);
             int16_t* blk = blocks + (mx * cp.h + h) * 64;
             for (uint32_t i = 1; i <= e[0]; ++i)
               blk[e[i] & 63] = static_cast<int16_t>(e[i] >> 16);
           }
         }
         k.idctBlocks(blocks, n, rows[c].data() + v * 8 * strides[c], static_cast<ptrdiff_t>(strides[c]));
+        for (uint32_t mx = 0; mx < keepX_; ++mx) {
+          for (int h = 0; h < cp.h; ++h) {
+            const uint32_t* e = store_.At(blockStart_[first + mx * blocksPerMcu_ + h]);
+            int16_t* blk = blocks + (mx * cp.h + h) * 64;
+            for (uint32_t i = 1; i <= e[0]; ++i) blk[e[i] & 63] = 0;
+          }
+        }
       }
     }
     for (int r = 0; r < mcuH_; ++r) {

@@ -11,20 +11,28 @@
 
 // (2 x k + 32768) >> 16 with ties to even, for 16-bit x and k; *cleared gets
 // the bit the tie rule removed (what "bit 16 cleared" takes away).
-template <typename V>
-inline V Product(V x, V k, V* cleared = nullptr) {
-  const V lo = mullo16(x, k), hi = mulhi16(x, k);
-  const V one = set16<V>(1);
-  V r = add16(add16(hi, hi), srli16(add16(srli16(lo, 14), one), 1));
-  const V tie = cmpeq16(and_(lo, set16<V>(0x7FFF)), set16<V>(0x4000));
-  const V c = and_(tie, and_(r, one));
-  if (cleared) *cleared = c;
-  return sub16(r, c);
+//
+// MulRound (from the including file) gives the sum rounded half up,
+// (2 x k + 32768) >> 16. It is a tie when the low 16 bits of 2 x k + 32768
+// are zero, that is x k = 2^14 modulo 2^15. With k = 2^a m, m odd, that
+// holds exactly when x = 2^(14-a) modulo 2^(15-a) (m is invertible modulo a
+// power of two, and m^-1 2^(14-a) = 2^(14-a) there): the tie is a test of
+// the low bits of x alone. A tie rounded up to an odd value goes back by one.
+constexpr int TwoPower(int k) {
+  int a = 0;
+  while (a < 14 && ((k >> a) & 1) == 0) ++a;
+  return a;
 }
 
 template <typename V>
-inline V Product(V x, int k) {
-  return Product(x, set16<V>(static_cast<int16_t>(k)));
+inline V Product(V x, int k, V* cleared = nullptr) {
+  const int a = TwoPower(k);
+  const V r = MulRound(x, k);
+  const V tie = cmpeq16(and_(x, set16<V>(static_cast<int16_t>((1 << (15 - a)) - 1))),
+                        set16<V>(static_cast<int16_t>(1 << (14 - a))));
+  const V c = and_(tie, and_(r, set16<V>(1)));
+  if (cleared) *cleared = c;
+  return sub16(r, c);
 }
 
 // One pass of the transform over eight vectors in place; r[i] holds input i
@@ -39,7 +47,7 @@ inline void Pass(V* r, bool doubled) {
   // with its own tie when the sum's low 15 bits are zero.
   const V a = add16(r[2], r[6]);
   V cleared;
-  const V zs = Product(a, set16<V>(4433), &cleared);
+  const V zs = Product(a, 4433, &cleared);
   const V k2 = set32<V>(6270 << 16 | 4433);
   const V mlo = srai32(madd(unpacklo16(a, r[2]), k2), 15);
   const V mhi = srai32(madd(unpackhi16(a, r[2]), k2), 15);

@@ -48,6 +48,47 @@ TEST(Kernels, PackedYuv) {
   }
 }
 
+// Every chroma pair with lumas at both ends and in between: the brackets of
+// the packed formulas reach past 16 bits in their parts (129 U, 74 Y) and
+// the clamps at both ends, which random bytes seldom all meet.
+TEST(Kernels, PackedYuvEveryChroma) {
+  const Kernels& s = ScalarKernels();
+  const uint8_t lumas[][2] = {{0, 255}, {255, 0}, {16, 235}, {235, 16}, {128, 127}, {1, 254}};
+  std::vector<uint8_t> yuy2(65536 * 4), uyvy(65536 * 4);
+  for (const auto& l : lumas) {
+    for (size_t i = 0; i < 65536; ++i) {
+      const uint8_t u = static_cast<uint8_t>(i), v = static_cast<uint8_t>(i >> 8);
+      const uint8_t y0 = static_cast<uint8_t>(l[0] + (i % 3 == 2)), y1 = static_cast<uint8_t>(l[1] - (i % 5 == 4));
+      const uint8_t p[4] = {y0, u, y1, v}, q[4] = {u, y0, v, y1};
+      std::memcpy(&yuy2[4 * i], p, 4);
+      std::memcpy(&uyvy[4 * i], q, 4);
+    }
+    for (const Kernels* k : Wide()) {
+      std::vector<uint8_t> a(65536 * 6), b(65536 * 6);
+      s.yuy2(yuy2.data(), a.data(), 65536);
+      k->yuy2(yuy2.data(), b.data(), 65536);
+      ASSERT_EQ(a, b) << "yuy2 " << int(l[0]) << " " << int(l[1]);
+      s.uyvy(uyvy.data(), a.data(), 65536);
+      k->uyvy(uyvy.data(), b.data(), 65536);
+      ASSERT_EQ(a, b) << "uyvy " << int(l[0]) << " " << int(l[1]);
+      // The same pairs as I420 rows: lumas y0 y1 per chroma sample.
+      std::vector<uint8_t> y(2 * 256), us(256), vs(256), c(256 * 2 * 3), d(256 * 2 * 3);
+      for (size_t row = 0; row < 256; ++row) {
+        for (size_t x = 0; x < 256; ++x) {
+          const size_t i = row * 256 + x;
+          y[2 * x] = yuy2[4 * i];
+          y[2 * x + 1] = yuy2[4 * i + 2];
+          us[x] = yuy2[4 * i + 1];
+          vs[x] = yuy2[4 * i + 3];
+        }
+        s.i420Row(y.data(), us.data(), vs.data(), c.data(), 512);
+        k->i420Row(y.data(), us.data(), vs.data(), d.data(), 512);
+        ASSERT_EQ(c, d) << "i420 row " << row;
+      }
+    }
+  }
+}
+
 TEST(Kernels, I420Row) {
   const Kernels& s = ScalarKernels();
   for (const Kernels* k : Wide()) {
