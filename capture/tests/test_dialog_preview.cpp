@@ -572,3 +572,58 @@ TEST_F(Preview, EveryStreamFormatGivesItsCodesAndLayout) {
 
 }  // namespace
 }  // namespace twntest
+
+namespace twntest {
+namespace {
+
+// Failures of the camera's stream interfaces at the start.
+TEST_F(Preview, StreamInterfaceFailuresAtTheStart) {
+  struct Case {
+    uint32_t fault;
+    const char* box;  // nullptr: none
+    bool startFails;
+    int rate, width;
+  };
+  const Case cases[] = {
+      {Z9B_STREAM_FAIL_SETFORMAT, "Cannot set frame rate for preview!", false, 30, 640},
+      {Z9B_STREAM_FAIL_GETFORMAT, "Can not get default video stream format!", false, 30, 0},
+      {Z9B_STREAM_NO_DROPPED_FRAMES, "Cannot preview !", true, 0, 0},
+      // Wine's graph reports a filter that refuses to run only later (GetState,
+      // Stop), not from IMediaControl::Run: no box here, the dialog stays.
+      {Z9B_STREAM_FAIL_RUN, nullptr, false, 30, 640},
+      {Z9B_STREAM_ZERO_FRAME_TIME, nullptr, false, 30, 640},  // no rate from it: the previous one stays
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "fault " << c.fault);
+    z9bench::StreamSettings s;
+    s.faults = c.fault;
+    ASSERT_TRUE(z9bench::SetStreamSettings(s));
+    BoxAnswerer boxes;
+    Events().clear();
+    Create();
+    ASSERT_NE(Dialog(), nullptr);
+    wintest::PumpFor(300);
+    const std::vector<std::string> texts = boxes.Texts();
+    if (c.box == nullptr) {
+      EXPECT_TRUE(texts.empty());
+    } else {
+      ASSERT_FALSE(texts.empty());
+      EXPECT_EQ(texts[0], c.box);
+    }
+    if (c.startFails) {
+      ASSERT_EQ(Events().size(), 1u);
+      EXPECT_EQ(Events()[0].code, 3u);
+    } else {
+      const std::vector<HostEvent> infos = Infos();
+      ASSERT_EQ(infos.size(), 1u);
+      EXPECT_EQ(infos[0].info[0] | (infos[0].info[1] << 8), c.width);
+      EXPECT_EQ(infos[0].info[8], c.rate);
+      EXPECT_TRUE(IsWindow(Dialog()));
+    }
+    Remove();
+    dialog_ = nullptr;
+  }
+}
+
+}  // namespace
+}  // namespace twntest
