@@ -460,7 +460,8 @@ bool Decoder::DecodeScan(const uint8_t* data, const uint8_t* end) {
   const uint64_t total = static_cast<uint64_t>(mcusX_) * mcusY_;
   uint64_t sinceRestart = 0;
   size_t blockIndex = 0;
-  for (uint64_t m = 0; m < total; ++m) {
+  uint32_t mx = 0, my = 0;  // position of MCU m
+  for (uint64_t m = 0; m < total; ++m, mx = mx + 1 == mcusX_ ? (++my, 0) : mx + 1) {
     if (restart_ && m && sinceRestart == restart_) {
       // End of an interval: drop the segment's last bits, pass the RSTn
       // marker, start the predictors afresh.
@@ -474,7 +475,6 @@ bool Decoder::DecodeScan(const uint8_t* data, const uint8_t* end) {
       sinceRestart = 0;
     }
     ++sinceRestart;
-    const uint32_t mx = static_cast<uint32_t>(m % mcusX_), my = static_cast<uint32_t>(m / mcusX_);
     const bool keep = mx < keepX_ && my < keepY_;
     if (keep && !store_.Reserve(65 * static_cast<size_t>(blocksPerMcu_))) return false;
     for (int c = 0; c < ncomp_; ++c) {
@@ -490,6 +490,21 @@ bool Decoder::DecodeScan(const uint8_t* data, const uint8_t* end) {
     if (br.Overrun()) return false;
   }
   return true;
+}
+
+// Puts the listed coefficients of one block row into its dense blocks (or,
+// with kClear, zeroes them again): `mcus` MCUs of `h` blocks side by side,
+// the lists of MCU m's blocks at store + starts[m x step + 0 .. h - 1].
+template <bool kClear>
+void PutCoefficients(const uint32_t* __restrict store, const uint32_t* __restrict starts, size_t step,
+                     size_t mcus, int h, int16_t* __restrict blocks) {
+  for (size_t m = 0; m < mcus; ++m, starts += step) {
+    for (int j = 0; j < h; ++j, blocks += 64) {
+      const uint32_t* e = store + starts[j];
+      const uint32_t n = e[0];
+      for (uint32_t i = 1; i <= n; ++i) blocks[e[i] & 63] = kClear ? 0 : static_cast<int16_t>(e[i] >> 16);
+    }
+  }
 }
 
 bool Decoder::Reconstruct(uint8_t* picture, uint32_t width) {
@@ -514,22 +529,11 @@ bool Decoder::Reconstruct(uint8_t* picture, uint32_t width) {
       for (int v = 0; v < cp.v; ++v) {
         const size_t n = rowBlocks[c];
         const size_t first = static_cast<size_t>(my) * keepX_ * blocksPerMcu_ + compFirst_[c] + v * cp.h;
-        for (uint32_t mx = 0; mx < keepX_; ++mx) {
-          for (int h = 0; h < cp.h; ++h) {
-            const uint32_t* e = store_.At(blockStart_[first + mx * blocksPerMcu_ + h]);
-            int16_t* blk = blocks + (mx * cp.h + h) * 64;
-            for (uint32_t i = 1; i <= e[0]; ++i)
-              blk[e[i] & 63] = static_cast<int16_t>(e[i] >> 16);
-          }
-        }
+        const uint32_t* starts = &blockStart_[first];
+        const size_t step = static_cast<size_t>(blocksPerMcu_);
+        PutCoefficients<false>(store_.At(0), starts, step, keepX_, cp.h, blocks);
         k.idctBlocks(blocks, n, rows[c].data() + v * 8 * strides[c], static_cast<ptrdiff_t>(strides[c]));
-        for (uint32_t mx = 0; mx < keepX_; ++mx) {
-          for (int h = 0; h < cp.h; ++h) {
-            const uint32_t* e = store_.At(blockStart_[first + mx * blocksPerMcu_ + h]);
-            int16_t* blk = blocks + (mx * cp.h + h) * 64;
-            for (uint32_t i = 1; i <= e[0]; ++i) blk[e[i] & 63] = 0;
-          }
-        }
+        PutCoefficients<true>(store_.At(0), starts, step, keepX_, cp.h, blocks);
       }
     }
     for (int r = 0; r < mcuH_; ++r) {
