@@ -1,10 +1,9 @@
 // Baseline JPEG decoder for the camera's motion-JPEG stills.
 //
-// Two passes: the entropy pass reads the whole scan into a compact list of
-// dequantised coefficients per block and so checks the stream completely;
-// only then does the reconstruction pass (inverse DCT, colour step) write
-// the picture, one MCU row at a time. A stream that is rejected anywhere
-// leaves the picture as it was.
+// Two passes: the scan pass decodes each MCU row into dequantised blocks and
+// transforms them at once into sample planes of the whole kept area, and so
+// checks the stream completely; only then does the colour pass write the
+// picture. A stream that is rejected anywhere leaves the picture as it was.
 //
 // Every read is bounded by the stream length: past the end of the entropy
 // data, or at a marker inside it, the bit reader supplies zero bits and
@@ -12,7 +11,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "imaging/still.h"
 #include "kernels.h"
@@ -20,10 +18,22 @@
 namespace z9 {
 namespace {
 
-constexpr uint8_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-                                 12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-                                 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-                                 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+// Natural position of zigzag index k. Indices 64..127, which a run past the
+// block's end reaches, all name position 64: the first coefficient of the
+// next block of the row, or the pad block after the row's last one. Only
+// zeros are written there (the quantiser entries past 63 are zero), and that
+// block is still all zero: it is decoded later.
+struct ZigzagTable {
+  uint8_t pos[128];
+  constexpr ZigzagTable() : pos() {
+    constexpr uint8_t kOrder[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+    for (int k = 0; k < 128; ++k) pos[k] = k < 64 ? kOrder[k] : 64;
+  }
+};
+constexpr ZigzagTable kZigzag;
 
 // Look-ahead width of the Huffman tables. Codes up to this length are found
 // by one table lookup, longer ones by the per-length maximum codes.
@@ -32,9 +42,11 @@ constexpr int kLookBits = 11;
 struct Huffman {
   bool defined = false;
   uint16_t fast[1 << kLookBits];   // (length << 8) | symbol; 0: longer code
-  // (value << 16) | (run << 6) | bits; 0: none. The bits taken sit in the
-  // low 6 bits, which is all a 64-bit shift reads of its count.
-  int32_t fastAc[1 << kLookBits];
+  // AC codes of up to kLookBits bits, decoded: (length << 24) | (run << 16) |
+  // (size << 8) | (length + size); 0: longer code. An end of block has run
+  // 63 (a size 0 with any run but 15 ends the block), so that it takes the
+  // zigzag index past 63 like any other step.
+  uint32_t fastAc[1 << kLookBits];
   int32_t maxcode[18];             // largest code of each length, -1: none
   int32_t valoffset[18];           // symbol index = code + valoffset[length]
   uint8_t values[256];
@@ -71,13 +83,11 @@ bool BuildHuffman(Huffman& h, const uint8_t* counts, const uint8_t* values, int 
   h.maxcode[17] = 0x7FFFFFFF;
   if (ac) {
     for (uint32_t i = 0; i < (1u << kLookBits); ++i) {
-      const int len = h.fast[i] >> 8;
+      const uint32_t len = h.fast[i] >> 8;
       if (!len) continue;
-      const int rs = h.fast[i] & 0xFF, run = rs >> 4, s = rs & 15;
-      if (s == 0 || len + s > kLookBits) continue;
-      const uint32_t bits = (i >> (kLookBits - len - s)) & ((1u << s) - 1);
-      const int32_t v = Extend(bits, s);
-      h.fastAc[i] = static_cast<int32_t>(static_cast<uint32_t>(v) << 16 | run << 6 | (len + s));
+      const uint32_t rs = h.fast[i] & 0xFF, s = rs & 15;
+      const uint32_t run = s ? rs >> 4 : (rs >> 4 == 15 ? 15 : 63);
+      h.fastAc[i] = len << 24 | run << 16 | s << 8 | (len + s);
     }
   }
   h.defined = true;
@@ -203,26 +213,21 @@ struct Component {
   bool inScan = false;
 };
 
-// Growable list of 32-bit words: per block a count, then (value << 16 | position).
-class CoefStore {
+// An int16_t array aligned to 32 bytes (the inverse DCT loads blocks whole).
+class AlignedBlocks {
  public:
-  bool Reserve(size_t extra) {
-    if (size_ + extra <= cap_) return true;
-    size_t cap = cap_ ? cap_ : 4096;
-    while (cap < size_ + extra) cap *= 2;
-    std::unique_ptr<uint32_t[]> n(new (std::nothrow) uint32_t[cap]);
-    if (!n) return false;
-    if (size_) std::memcpy(n.get(), data_.get(), size_ * sizeof(uint32_t));
-    data_ = std::move(n);
-    cap_ = cap;
+  bool Assign(size_t count) {
+    mem_.reset(new (std::nothrow) int16_t[count + 16]());
+    if (!mem_) return false;
+    data_ = mem_.get();
+    while (reinterpret_cast<uintptr_t>(data_) % 32) ++data_;
     return true;
   }
-  uint32_t* At(size_t i) { return data_.get() + i; }
-  size_t size_ = 0;
+  int16_t* data() const { return data_; }
 
  private:
-  std::unique_ptr<uint32_t[]> data_;
-  size_t cap_ = 0;
+  std::unique_ptr<int16_t[]> mem_;
+  int16_t* data_ = nullptr;
 };
 
 class Decoder {
@@ -236,9 +241,10 @@ class Decoder {
   bool ParseDht(const uint8_t* seg, size_t len);
   bool ParseSos(const uint8_t* seg, size_t len);
   bool DecodeScan(const uint8_t* data, const uint8_t* end);
-  inline __attribute__((always_inline)) bool DecodeBlock(BitReader& br, Component& c,
-                                                         int32_t& pred, uint32_t* out);
-  bool Reconstruct(uint8_t* picture, uint32_t width);
+  inline __attribute__((always_inline)) bool DecodeBlock(BitReader& br, const Component& c,
+                                                         int32_t& pred, int16_t* out);
+  void TransformRow(uint32_t my);
+  void Colour(uint8_t* picture, uint32_t width);
 
   uint16_t quant_[4][64];
   bool quantDefined_[4] = {};
@@ -257,8 +263,18 @@ class Decoder {
   int blocksPerMcu_ = 0;
   int compFirst_[3] = {};             // first block of each component in an MCU
 
-  CoefStore store_;
-  std::vector<uint32_t> blockStart_;  // per kept block: offset in store_
+  // Quantiser entries by zigzag index, zero past 63 (see kZigzag).
+  uint16_t quantZz_[4][128];
+  // One MCU row of dequantised blocks: per component its v block rows of
+  // keepX x h blocks and a pad block each; all zero between MCU rows.
+  AlignedBlocks blocks_;
+  size_t rowBlocks_[3] = {};  // blocks per block row, without the pad
+  size_t compBlocks_[3] = {};  // offset of each component's rows, in blocks
+  size_t mcuRowBlocks_ = 0;
+  AlignedBlocks scratch_;  // one MCU (and a pad) for MCUs outside the picture
+  // Samples of the kept MCUs, one plane per component.
+  std::unique_ptr<uint8_t[]> planes_[3];
+  size_t strides_[3] = {};
 };
 
 bool Decoder::ParseDqt(const uint8_t* seg, size_t len) {
@@ -393,11 +409,16 @@ bool Decoder::ParseHeaders(const uint8_t* s, size_t n, size_t* scanStart) {
   }
 }
 
-inline bool Decoder::DecodeBlock(BitReader& reader, Component& c, int32_t& pred, uint32_t* out) {
+// Decodes one block into `out` (all zero before): the DC difference, then
+// the AC steps. A step of the fast table takes its code and extra bits
+// without a branch on either: with `after` the buffer past the code, the
+// size's bits are after >> (64 - size) (0 for size 0), negative when the
+// first of them is 0: value - 2^size + 1.
+inline bool Decoder::DecodeBlock(BitReader& reader, const Component& c, int32_t& pred, int16_t* out) {
   const Huffman& dc = dc_[c.td];
   const Huffman& ac = ac_[c.ta];
-  const uint16_t* q = quant_[c.tq];
-  const int32_t* const fastAc = ac.fastAc;
+  const uint16_t* q = quantZz_[c.tq];
+  const uint32_t* const fastAc = ac.fastAc;
   LocalBits br{reader.acc, reader.bits};
   // At least 32 bits in the buffer: one code and its extra bits.
   auto need = [&] {
@@ -416,36 +437,35 @@ inline bool Decoder::DecodeBlock(BitReader& reader, Component& c, int32_t& pred,
     int32_t diff = 0;
     if (s) diff = Extend(br.Get(s), s);
     pred = static_cast<int32_t>(static_cast<uint32_t>(pred) + static_cast<uint32_t>(diff));
-    uint32_t count = 0;
-    out[++count] = (static_cast<uint32_t>(pred) * q[0]) << 16;  // position 0
-    for (int k = 1; k < 64;) {
+    out[0] = static_cast<int16_t>(static_cast<uint32_t>(pred) * q[0]);
+    uint32_t k = 1, size;
+    do {
       need();
-      const uint32_t look = static_cast<uint32_t>(br.acc >> (64 - kLookBits));
-      const int32_t f = fastAc[look];
+      const uint32_t e = fastAc[br.acc >> (64 - kLookBits)];
+      uint32_t run;
       int32_t value;
-      if (f) {
-        k += (f >> 6) & 15;
-        br.acc <<= f & 63;
-        br.bits -= f & 15;
-        value = f >> 16;
+      if (e) {
+        const uint64_t after = br.acc << (e >> 24);
+        size = (e >> 8) & 0xFF;
+        run = (e >> 16) & 0xFF;
+        const uint32_t bits = static_cast<uint32_t>((after >> 1) >> (63 - size));
+        const uint32_t negative = static_cast<uint32_t>(static_cast<int64_t>(~after) >> 63);
+        value = static_cast<int32_t>(bits + (negative & (1u - (1u << size))));
+        br.Skip(static_cast<int>(e & 0xFF));
       } else {
         const int rs = DecodeSymbol(br, ac);
         if (rs < 0) return false;
-        const int r = rs >> 4, size = rs & 15;
-        if (size == 0) {
-          if (r != 15) break;  // end of block
-          k += 16;
-          continue;
-        }
-        k += r;
-        value = Extend(br.Get(size), size);
+        size = rs & 15;
+        run = size ? rs >> 4 : (rs >> 4 == 15 ? 15 : 63);
+        value = size ? Extend(br.Get(size), size) : 0;
       }
-      if (k > 63) return false;
-      out[++count] = (static_cast<uint32_t>(value) * q[k]) << 16 | kZigzag[k];
+      k += run;
+      out[kZigzag.pos[k]] = static_cast<int16_t>(static_cast<uint32_t>(value) * q[k]);
       ++k;
-    }
-    out[0] = count;
-    return true;
+    } while (k < 64);
+    // Past 64: an end of block or a run of zeros reaching past the block
+    // (size 0) ends it; a coefficient there is an error.
+    return k == 64 || size == 0;
   };
   const bool ok = body();
   reader.acc = br.acc;
@@ -453,108 +473,78 @@ inline bool Decoder::DecodeBlock(BitReader& reader, Component& c, int32_t& pred,
   return ok;
 }
 
+// Transforms MCU row `my` into the planes and clears its blocks.
+void Decoder::TransformRow(uint32_t my) {
+  const img::Kernels& k = img::ActiveKernels();
+  for (int c = 0; c < ncomp_; ++c) {
+    const Component& cp = comp_[c];
+    for (int v = 0; v < cp.v; ++v) {
+      const int16_t* row = blocks_.data() + (compBlocks_[c] + v * (rowBlocks_[c] + 1)) * 64;
+      uint8_t* out = planes_[c].get() + (static_cast<size_t>(my) * cp.v + v) * 8 * strides_[c];
+      k.idctBlocks(row, rowBlocks_[c], out, static_cast<ptrdiff_t>(strides_[c]));
+    }
+  }
+  std::memset(blocks_.data(), 0, mcuRowBlocks_ * 64 * sizeof(int16_t));
+}
+
 bool Decoder::DecodeScan(const uint8_t* data, const uint8_t* end) {
   BitReader br{data, end};
   int32_t pred[3] = {};
-  uint32_t scratch[65 * 6];
-  const uint64_t total = static_cast<uint64_t>(mcusX_) * mcusY_;
-  uint64_t sinceRestart = 0;
-  size_t blockIndex = 0;
-  uint32_t mx = 0, my = 0;  // position of MCU m
-  for (uint64_t m = 0; m < total; ++m, mx = mx + 1 == mcusX_ ? (++my, 0) : mx + 1) {
-    if (restart_ && m && sinceRestart == restart_) {
-      // End of an interval: drop the segment's last bits, pass the RSTn
-      // marker, start the predictors afresh.
-      if (br.Overrun()) return false;
-      const uint8_t* p = br.p;
-      if (end - p < 2 || p[0] != 0xFF) return false;
-      while (p < end && *p == 0xFF) ++p;
-      if (p >= end || *p < 0xD0 || *p > 0xD7) return false;
-      br = BitReader{p + 1, end};
-      pred[0] = pred[1] = pred[2] = 0;
-      sinceRestart = 0;
-    }
-    ++sinceRestart;
-    const bool keep = mx < keepX_ && my < keepY_;
-    if (keep && !store_.Reserve(65 * static_cast<size_t>(blocksPerMcu_))) return false;
-    for (int c = 0; c < ncomp_; ++c) {
-      for (int b = 0; b < comp_[c].h * comp_[c].v; ++b) {
-        uint32_t* out = keep ? store_.At(store_.size_) : scratch;
-        if (!DecodeBlock(br, comp_[c], pred[c], out)) return false;
-        if (keep) {
-          blockStart_[blockIndex++] = static_cast<uint32_t>(store_.size_);
-          store_.size_ += 1 + out[0];
+  uint32_t sinceRestart = 0;
+  bool first = true;
+  for (uint32_t my = 0; my < mcusY_; ++my) {
+    for (uint32_t mx = 0; mx < mcusX_; ++mx) {
+      if (restart_ && !first && sinceRestart == restart_) {
+        // End of an interval: drop the segment's last bits, pass the RSTn
+        // marker, start the predictors afresh.
+        if (br.Overrun()) return false;
+        const uint8_t* p = br.p;
+        if (end - p < 2 || p[0] != 0xFF) return false;
+        while (p < end && *p == 0xFF) ++p;
+        if (p >= end || *p < 0xD0 || *p > 0xD7) return false;
+        br = BitReader{p + 1, end};
+        pred[0] = pred[1] = pred[2] = 0;
+        sinceRestart = 0;
+      }
+      first = false;
+      ++sinceRestart;
+      const bool keep = mx < keepX_ && my < keepY_;
+      int16_t* scratch = scratch_.data();
+      for (int c = 0; c < ncomp_; ++c) {
+        const Component& cp = comp_[c];
+        for (int v = 0; v < cp.v; ++v) {
+          int16_t* out = keep ? blocks_.data() + (compBlocks_[c] + v * (rowBlocks_[c] + 1) + mx * cp.h) * 64
+                              : scratch;
+          for (int h = 0; h < cp.h; ++h, out += 64)
+            if (!DecodeBlock(br, cp, pred[c], out)) return false;
+          if (!keep) scratch = out;
         }
       }
+      if (!keep) std::memset(scratch_.data(), 0, (blocksPerMcu_ + 1) * 64 * sizeof(int16_t));
+      if (br.Overrun()) return false;
     }
-    if (br.Overrun()) return false;
+    if (my < keepY_) TransformRow(my);
   }
   return true;
 }
 
-// Puts the listed coefficients of one block row into its dense blocks (or,
-// with kClear, zeroes them again): `mcus` MCUs of `h` blocks side by side,
-// the lists of MCU m's blocks at store + starts[m x step + 0 .. h - 1].
-template <bool kClear>
-void PutCoefficients(const uint32_t* __restrict store, const uint32_t* __restrict starts, size_t step,
-                     size_t mcus, int h, int16_t* __restrict blocks) {
-  for (size_t m = 0; m < mcus; ++m, starts += step) {
-    for (int j = 0; j < h; ++j, blocks += 64) {
-      const uint32_t* e = store + starts[j];
-      const uint32_t n = e[0];
-      for (uint32_t i = 1; i <= n; ++i) blocks[e[i] & 63] = kClear ? 0 : static_cast<int16_t>(e[i] >> 16);
-    }
-  }
-}
-
-bool Decoder::Reconstruct(uint8_t* picture, uint32_t width) {
+void Decoder::Colour(uint8_t* picture, uint32_t width) {
   const img::Kernels& k = img::ActiveKernels();
-  const size_t rowBlocks[3] = {keepX_ * comp_[0].h, keepX_ * comp_[1].h, keepX_ * comp_[2].h};
-  const size_t strides[3] = {rowBlocks[0] * 8, rowBlocks[1] * 8, rowBlocks[2] * 8};
-  constexpr size_t kSlack = 64;  // the kernels may read a little past a row
-  std::vector<uint8_t> rows[3];
-  for (int c = 0; c < ncomp_; ++c) rows[c].assign(strides[c] * 8 * comp_[c].v + kSlack, 0);
-  size_t maxBlocks = rowBlocks[0];
-  std::vector<int16_t> dense;
-  dense.assign(maxBlocks * 64 + 32, 0);
-  // 32-byte aligned block array, all zero between block rows: each row's
-  // coefficients are put in, transformed and taken out again (cheaper than
-  // clearing whole blocks, most of whose coefficients are zero).
-  int16_t* blocks = dense.data();
-  while (reinterpret_cast<uintptr_t>(blocks) % 32) ++blocks;
-
-  for (uint32_t my = 0; my < keepY_; ++my) {
-    for (int c = 0; c < ncomp_; ++c) {
-      const Component& cp = comp_[c];
-      for (int v = 0; v < cp.v; ++v) {
-        const size_t n = rowBlocks[c];
-        const size_t first = static_cast<size_t>(my) * keepX_ * blocksPerMcu_ + compFirst_[c] + v * cp.h;
-        const uint32_t* starts = &blockStart_[first];
-        const size_t step = static_cast<size_t>(blocksPerMcu_);
-        PutCoefficients<false>(store_.At(0), starts, step, keepX_, cp.h, blocks);
-        k.idctBlocks(blocks, n, rows[c].data() + v * 8 * strides[c], static_cast<ptrdiff_t>(strides[c]));
-        PutCoefficients<true>(store_.At(0), starts, step, keepX_, cp.h, blocks);
-      }
+  for (uint32_t y = 0; y < cropH_; ++y) {
+    uint8_t* out = picture + static_cast<size_t>(y) * width * 3;
+    const uint8_t* yr = planes_[0].get() + y * strides_[0];
+    if (ncomp_ == 1) {
+      k.grey(yr, out, cropW_);
+      continue;
     }
-    for (int r = 0; r < mcuH_; ++r) {
-      const uint32_t y = my * mcuH_ + r;
-      if (y >= cropH_) break;
-      uint8_t* out = picture + static_cast<size_t>(y) * width * 3;
-      const uint8_t* yr = rows[0].data() + r * strides[0];
-      if (ncomp_ == 1) {
-        k.grey(yr, out, cropW_);
-        continue;
-      }
-      const int cr = r / vmax_;
-      const uint8_t* cbr = rows[1].data() + cr * strides[1];
-      const uint8_t* crr = rows[2].data() + cr * strides[2];
-      if (hmax_ == 1)
-        k.color444(yr, cbr, crr, out, cropW_);
-      else
-        k.colorH2(yr, cbr, crr, out, cropW_);
-    }
+    const size_t cy = y / vmax_;
+    const uint8_t* cbr = planes_[1].get() + cy * strides_[1];
+    const uint8_t* crr = planes_[2].get() + cy * strides_[2];
+    if (hmax_ == 1)
+      k.color444(yr, cbr, crr, out, cropW_);
+    else
+      k.colorH2(yr, cbr, crr, out, cropW_);
   }
-  return true;
 }
 
 bool Decoder::Run(uint8_t* picture, uint32_t width, uint32_t height, const uint8_t* s, size_t n) {
@@ -564,16 +554,26 @@ bool Decoder::Run(uint8_t* picture, uint32_t width, uint32_t height, const uint8
   cropH_ = height < frameH_ ? height : frameH_;
   keepX_ = (cropW_ + mcuW_ - 1) / mcuW_;
   keepY_ = (cropH_ + mcuH_ - 1) / mcuH_;
-  blockStart_.assign(static_cast<size_t>(keepX_) * keepY_ * blocksPerMcu_, 0);
-  // A first guess at the coefficient list: a count per block and about one
-  // coefficient per 4 bits of scan, never more than 65 words per block.
-  const size_t blocks = blockStart_.size();
-  size_t guess = 4 * blocks + 2 * (n - scanStart);
-  if (guess > 65 * blocks) guess = 65 * blocks;
-  if (!store_.Reserve(guess + 1)) return false;
+  for (int t = 0; t < 4; ++t)
+    for (int i = 0; i < 128; ++i) quantZz_[t][i] = i < 64 ? quant_[t][i] : 0;
+  mcuRowBlocks_ = 0;
+  for (int c = 0; c < ncomp_; ++c) {
+    rowBlocks_[c] = static_cast<size_t>(keepX_) * comp_[c].h;
+    compBlocks_[c] = mcuRowBlocks_;
+    mcuRowBlocks_ += (rowBlocks_[c] + 1) * comp_[c].v;
+    strides_[c] = rowBlocks_[c] * 8;
+    // The colour kernels may read a little past a row.
+    constexpr size_t kSlack = 64;
+    const size_t size = strides_[c] * 8 * comp_[c].v * keepY_ + kSlack;
+    planes_[c].reset(new (std::nothrow) uint8_t[size]);
+    if (!planes_[c]) return false;
+    std::memset(planes_[c].get() + size - kSlack, 0, kSlack);
+  }
+  if (!blocks_.Assign(mcuRowBlocks_ * 64) || !scratch_.Assign((blocksPerMcu_ + 1) * 64)) return false;
   if (!DecodeScan(s + scanStart, s + n)) return false;
   if (cropW_ == 0 || cropH_ == 0) return true;
-  return Reconstruct(picture, width);
+  Colour(picture, width);
+  return true;
 }
 
 }  // namespace
