@@ -10,6 +10,10 @@
 namespace z9::img {
 namespace {
 
+// The helpers below are forced inline into their loops, where their
+// constants are loaded once per call of the kernel rather than per group.
+#define Z9_INLINE inline __attribute__((always_inline))
+
 using V = __m256i;
 using H = __m128i;
 
@@ -72,7 +76,7 @@ inline V InOrder(V v) { return _mm256_permute4x64_epi64(v, _MM_SHUFFLE(3, 1, 2, 
 struct Shuffles {
   alignas(16) uint8_t merge[3][3][16];  // [register][plane]
   alignas(16) uint8_t split[3][3][16];  // [plane][register]
-  Shuffles() {
+  constexpr Shuffles() : merge(), split() {
     for (int k = 0; k < 3; ++k)
       for (int c = 0; c < 3; ++c)
         for (int i = 0; i < 16; ++i) {
@@ -83,14 +87,14 @@ struct Shuffles {
         }
   }
 };
-const Shuffles& Shuf() {
-  static const Shuffles s;
-  return s;
-}
+// Constants built by the compiler: no guard on first use, and the selectors
+// below are known where they are used.
+constexpr Shuffles kShuffles;
+inline const Shuffles& Shuf() { return kShuffles; }
 
 inline H M(const uint8_t* m) { return _mm_load_si128(reinterpret_cast<const H*>(m)); }
 
-inline void StoreBgr16(uint8_t* dst, H b, H g, H r) {
+Z9_INLINE void StoreBgr16(uint8_t* dst, H b, H g, H r) {
   const Shuffles& s = Shuf();
   for (int k = 0; k < 3; ++k) {
     const H o = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, M(s.merge[k][0])),
@@ -113,7 +117,7 @@ inline void StoreBgr16(uint8_t* dst, H b, H g, H r) {
 struct Interleave {
   alignas(32) uint8_t plane[2][3][32];  // [split][plane]: source byte of position i
   alignas(32) uint8_t take[3][2][32];   // per register: green, red selectors
-  Interleave() {
+  constexpr Interleave() : plane(), take() {
     for (int c = 0; c < 3; ++c)
       for (int i = 0; i < 32; ++i) {
         const int pos = i % 16, k = (c - pos % 3 + 3) % 3;  // register holding plane c at pos
@@ -129,14 +133,12 @@ struct Interleave {
       }
   }
 };
-const Interleave& Inter() {
-  static const Interleave s;
-  return s;
-}
+constexpr Interleave kInterleave;
+inline const Interleave& Inter() { return kInterleave; }
 
 inline V A(const uint8_t* m) { return _mm256_load_si256(reinterpret_cast<const V*>(m)); }
 
-inline void StoreBgr(uint8_t* dst, V b, V g, V r, bool split = false) {
+Z9_INLINE void StoreBgr(uint8_t* dst, V b, V g, V r, bool split = false) {
   const Interleave& t = Inter();
   const V bs = _mm256_shuffle_epi8(b, A(t.plane[split][0]));
   const V gs = _mm256_shuffle_epi8(g, A(t.plane[split][1]));
@@ -154,7 +156,7 @@ inline void StoreBgr(uint8_t* dst, V b, V g, V r, bool split = false) {
 // order [0-3 | 8-11] and [4-7 | 12-15]: packing a byte of each 16-bit lane
 // of both then gives pairs 0-7 in the low half and 8-15 in the high one, in
 // order, and so do the sums per lane below.
-inline void LoadPairs(const uint8_t* src, V* a, V* b) {
+Z9_INLINE void LoadPairs(const uint8_t* src, V* a, V* b) {
   *a = Load2(src, src + 32);
   *b = Load2(src + 16, src + 48);
 }
@@ -167,7 +169,7 @@ inline void LoadPairs(const uint8_t* src, V* a, V* b) {
 // sum is the bracket exactly. Blue's + 128 comes from the signed pack:
 // clamping b - 128 to -128..127 and flipping the top bit gives b clamped to
 // 0..255.
-inline void Yuy2Terms(V uvb, V* cb, V* cg, V* cr) {
+Z9_INLINE void Yuy2Terms(V uvb, V* cb, V* cg, V* cr) {
   const V u = and_(uvb, set16<V>(0x00FF));
   // 129 U - 25888 = 129 u - 8192 - (74 x 16).
   *cb = sub16(add16(slli16(u, 7), u), set16<V>(25888));
@@ -179,7 +181,7 @@ inline void Yuy2Terms(V uvb, V* cb, V* cg, V* cr) {
 
 // 16 pixels, the even or the odd one of each pair: 74 Y per lane and the
 // pair's chroma terms.
-inline void Yuy2Rows(V y74, V cb, V cg, V cr, V* b, V* g, V* r) {
+Z9_INLINE void Yuy2Rows(V y74, V cb, V cg, V cr, V* b, V* g, V* r) {
   *b = srai16(add16(y74, cb), 6);
   *g = srai16(sub16(y74, cg), 6);
   *r = srai16(add16(y74, cr), 6);
@@ -188,7 +190,7 @@ inline void Yuy2Rows(V y74, V cb, V cg, V cr, V* b, V* g, V* r) {
 // Lumas and chromas of 16 pairs apart, as byte pairs in 16-bit lanes (pairs
 // 0-7 | 8-15): `first` takes the low byte of each of the source's 16-bit
 // lanes, `second` the high one.
-inline void SplitPairs(V a, V b, V* first, V* second) {
+Z9_INLINE void SplitPairs(V a, V b, V* first, V* second) {
   const V lowByte = set16<V>(0x00FF);
   *first = packus16(and_(a, lowByte), and_(b, lowByte));
   *second = packus16(srli16(a, 8), srli16(b, 8));
@@ -221,7 +223,7 @@ struct Bt601Terms {
   V in[3], out[3];  // blue, green, red
 };
 
-inline Bt601Terms Bt601Pairs(V uvb) {
+Z9_INLINE Bt601Terms Bt601Pairs(V uvb) {
   const V u = and_(uvb, set16<V>(0x00FF)), v = srli16(uvb, 8);
   Bt601Terms t;
   t.in[0] = sub16(slli16(u, 2), set16<V>(5152));
@@ -236,12 +238,12 @@ inline Bt601Terms Bt601Pairs(V uvb) {
 
 // 16 pixels, the even or the odd one of each pair, of luma Y and 42 Y in
 // 16-bit lanes: blue, green, red.
-inline void Bt601Rows(V y, V y42, const Bt601Terms& t, V* bgr) {
+Z9_INLINE void Bt601Rows(V y, V y42, const Bt601Terms& t, V* bgr) {
   for (int c = 0; c < 3; ++c) bgr[c] = add16(add16(y, t.out[c]), srai16(add16(y42, t.in[c]), 8));
 }
 
 // 16 pairs: lumas as byte pairs in 16-bit lanes, chromas likewise.
-inline void Bt601Store(uint8_t* dst, V yb, V uvb) {
+Z9_INLINE void Bt601Store(uint8_t* dst, V yb, V uvb) {
   const Bt601Terms t = Bt601Pairs(uvb);
   const V ye = and_(yb, set16<V>(0x00FF)), yo = srli16(yb, 8);
   V e[3], o[3];
@@ -306,7 +308,7 @@ void IdctBlocks(const int16_t* blocks, size_t count, uint8_t* out, ptrdiff_t str
   }
 }
 
-inline void ColorStore(uint8_t* dst, V yy, const V* tl, const V* th) {
+Z9_INLINE void ColorStore(uint8_t* dst, V yy, const V* tl, const V* th) {
   V bl, gl, rl, bh, gh, rh;
   Ycc(unpacklo8(yy, zero<V>()), tl[0], tl[1], tl[2], tl[3], &bl, &gl, &rl);
   Ycc(unpackhi8(yy, zero<V>()), th[0], th[1], th[2], th[3], &bh, &gh, &rh);
