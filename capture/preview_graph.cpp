@@ -44,8 +44,7 @@ void ReadBagText(IPropertyBag* bag, const wchar_t* name, char* out, size_t size)
   out[size - 1] = '\0';
 }
 
-using PropertyFrameFunction = HRESULT(WINAPI*)(HWND, UINT, UINT, LPCOLESTR, ULONG, LPUNKNOWN*, ULONG, LPCLSID,
-                                                LCID, DWORD, LPVOID);
+constexpr LONG kRunCheckMs = 500;
 
 }  // namespace
 
@@ -219,7 +218,10 @@ int PreviewGraph::RunGraph() {
   z9::ComPtr<IMediaControl> control;
   bool ran = false;
   if (SUCCEEDED(graph_.As(IID_IMediaControl, &control)) && control) {
-    if (SUCCEEDED(control->Run()))
+    // Some graphs report a filter that refuses to run only when asked for
+    // the state: a preview that never starts counts as a failed run.
+    OAFilterState state = State_Stopped;
+    if (SUCCEEDED(control->Run()) && SUCCEEDED(control->GetState(kRunCheckMs, &state)))
       ran = true;
     else
       control->Stop();

@@ -588,9 +588,8 @@ TEST_F(Preview, StreamInterfaceFailuresAtTheStart) {
       {Z9B_STREAM_FAIL_SETFORMAT, "Cannot set frame rate for preview!", false, 30, 640},
       {Z9B_STREAM_FAIL_GETFORMAT, "Can not get default video stream format!", false, 30, 0},
       {Z9B_STREAM_NO_DROPPED_FRAMES, "Cannot preview !", true, 0, 0},
-      // Wine's graph reports a filter that refuses to run only later (GetState,
-      // Stop), not from IMediaControl::Run: no box here, the dialog stays.
-      {Z9B_STREAM_FAIL_RUN, nullptr, false, 30, 640},
+      // Wine's graph reports a filter that refuses to run only from GetState.
+      {Z9B_STREAM_FAIL_RUN, "Cannot preview !", false, 30, 640},
       {Z9B_STREAM_ZERO_FRAME_TIME, nullptr, false, 30, 640},  // no rate from it: the previous one stays
   };
   for (const Case& c : cases) {
