@@ -20,6 +20,8 @@ uint64_t ReadXcr0() {
 }
 #endif
 
+// AVX2 is taken with BMI2 (every such processor has both): the JPEG scan
+// uses BMI2 at that level.
 SimdLevel Detect() {
   SimdLevel level = SimdLevel::kScalar;
 #if Z9_X86
@@ -29,7 +31,7 @@ SimdLevel Detect() {
   if (sse2 && Sse2Kernels()) level = SimdLevel::kSse2;
   const bool osxsave = (c >> 27) & 1, avx = (c >> 28) & 1;
   if (level == SimdLevel::kSse2 && osxsave && avx && (ReadXcr0() & 6) == 6 &&
-      __get_cpuid_count(7, 0, &a, &b, &c, &d) && ((b >> 5) & 1) && Avx2Kernels())
+      __get_cpuid_count(7, 0, &a, &b, &c, &d) && ((b >> 5) & 1) && ((b >> 8) & 1) && Avx2Kernels())
     level = SimdLevel::kAvx2;
 #endif
   return level;
