@@ -13,6 +13,10 @@ namespace z9twn {
 namespace {
 
 constexpr uint32_t kLargestSide = 16384;
+// No still the camera makes has more pixels than its largest picture
+// (2048 x 1536); a header that claims more is not believed, whatever its
+// format, so that it cannot make the picture block arbitrarily large.
+constexpr uint64_t kLargestPixels = uint64_t{kStillBufferSizeLimit} / 3;
 
 // The payload bytes a still of this format and size needs; 0 for formats
 // whose length is not fixed by the size (motion JPEG) or that carry no
@@ -95,8 +99,8 @@ bool TakeStill(IKsPropertySet* properties, StillBuffer* buffer, const GrabTexts&
   const size_t dibSize = z9::PictureDibSize(width, height);
   const size_t payloadRoom = stillLength - z9::kStillHeaderSize;
   const size_t payloadNeed = FixedPayloadSize(header.format, width, height);
-  if (width == 0 || height == 0 || width > kLargestSide || height > kLargestSide || dibSize == 0 ||
-      payloadNeed > payloadRoom)
+  if (width == 0 || height == 0 || width > kLargestSide || height > kLargestSide ||
+      uint64_t{width} * height > kLargestPixels || dibSize == 0 || payloadNeed > payloadRoom)
     return Fail(notifier, "ERROR 724:9791");
 
   // 4. The picture block (zeroed: a format without converter hands over black).
@@ -111,7 +115,10 @@ bool TakeStill(IKsPropertySet* properties, StillBuffer* buffer, const GrabTexts&
     // 5. Decoding.
     z9::StillResult result = z9::StillResult::kConverted;
     z9::DecodeImage(pixels, pixelSize, still, stillLength, &result);
-    if (result == z9::StillResult::kRefused) return Fail(notifier, "ERROR 724:9791");
+    // A still too short for its header's size, or a motion-JPEG still that
+    // does not decode, is a failed capture: nothing of it is handed out.
+    if (result == z9::StillResult::kRefused || result == z9::StillResult::kDecodeFailed)
+      return Fail(notifier, "ERROR 724:9791");
     // 6. Bottom-up rows for everything but RGB, which arrives bottom-up.
     if (header.format != z9::STICAP_RGB) z9::FlipRows(pixels, pixelSize, width, height);
     // 7. The header.
