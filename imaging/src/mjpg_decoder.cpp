@@ -275,7 +275,9 @@ class Decoder {
   size_t rowBlocks_[3] = {};  // blocks per block row, without the pad
   size_t compBlocks_[3] = {};  // offset of each component's rows, in blocks
   size_t mcuRowBlocks_ = 0;
-  AlignedBlocks scratch_;  // one MCU (and a pad) for MCUs outside the picture
+  // One MCU (and a pad) for MCUs outside the picture: decoded and dropped,
+  // never read, so never cleared either.
+  AlignedBlocks scratch_;
   // Samples of the kept MCUs, one plane per component.
   std::unique_ptr<uint8_t[]> planes_[3];
   size_t strides_[3] = {};
@@ -539,7 +541,6 @@ inline bool Decoder::ScanBody(const uint8_t* data, const uint8_t* end) {
           if (!keep) scratch = out;
         }
       }
-      if (!keep) std::memset(scratch_.data(), 0, (blocksPerMcu_ + 1) * 64 * sizeof(int16_t));
       if (br.Overrun()) return false;
     }
     if (my < keepY_) TransformRow(my);

@@ -3,7 +3,9 @@
 // header checks, and damaged or hostile streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "test_support.h"
 
@@ -159,13 +161,15 @@ struct GreyOptions {
 
 // A one-component stream around the given scan bytes; quantisation 8 for DC
 // and 1 for AC.
-std::vector<uint8_t> GreyStream(const GreyOptions& o, const std::vector<uint8_t>& scan) {
+// `acTable` replaces the AC table above when given.
+std::vector<uint8_t> GreyStream(const GreyOptions& o, const std::vector<uint8_t>& scan,
+                                const std::vector<uint8_t>* acTable = nullptr) {
   std::vector<uint8_t> s{0xFF, 0xD8};
   Segment(s, 0xDB, DqtBody(0, 8, 1));
   Segment(s, 0xC0, {8, uint8_t(o.height >> 8), uint8_t(o.height), uint8_t(o.width >> 8),
                     uint8_t(o.width), 1, 1, 0x11, 0});
   Segment(s, 0xC4, DcDhtBody(0));
-  Segment(s, 0xC4, AcDhtBody(0));
+  Segment(s, 0xC4, acTable ? *acTable : AcDhtBody(0));
   if (o.restart) Segment(s, 0xDD, {uint8_t(o.restart >> 8), uint8_t(o.restart)});
   Segment(s, 0xDA, {1, 1, 0x00, 0, 63, 0});
   s.insert(s.end(), scan.begin(), scan.end());
@@ -270,6 +274,141 @@ TEST(MjpgStill, ZeroRunsAndTheLastCoefficient) {
   const auto s = GreyStream({}, bad.Finish());
   EXPECT_FALSE(DecodeMjpgStill(pic.data(), pic.size(), 32, 8, s.data(), s.size()));
   EXPECT_TRUE(pic.AllEqual(0x21));
+}
+
+TEST(MjpgStill, ZeroRunsPastTheLastCoefficientEndTheBlock) {
+  // Four ZRL take the zigzag index from 1 past 64: the block ends there
+  // without an end of block, and the next block starts at its DC code.
+  BitWriter w;
+  w.Put(1, 4);
+  w.Put(1, 1);
+  for (int i = 0; i < 4; ++i) w.Put(kZrl, 3);
+  for (int m = 1; m < 4; ++m) Block(w);
+  const auto s = GreyStream({}, w.Finish());
+  for (auto level : imgtest::SupportedLevels()) {
+    imgtest::ScopedLevel scoped(level);
+    bool ok;
+    const auto pic = Decode(s, 32, 8, &ok);
+    ASSERT_TRUE(ok) << imgtest::LevelName(level);
+    for (int m = 0; m < 4; ++m)
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+          ASSERT_EQ(pic[(y * 32 + m * 8 + x) * 3], FlatValue(8 * (m + 1))) << imgtest::LevelName(level) << " " << m;
+  }
+  // Three ZRL reach 49; a run of 15 then puts a coefficient at 64: rejected.
+  BitWriter bad;
+  bad.Put(1, 4);
+  bad.Put(1, 1);
+  for (int i = 0; i < 3; ++i) bad.Put(kZrl, 3);
+  bad.Put(kRun15Size1, 3);
+  bad.Put(1, 1);
+  for (int m = 1; m < 4; ++m) Block(bad);
+  Guarded pic(PictureSize(32, 8), 0x21);
+  const auto t = GreyStream({}, bad.Finish());
+  EXPECT_FALSE(DecodeMjpgStill(pic.data(), pic.size(), 32, 8, t.data(), t.size()));
+  EXPECT_TRUE(pic.AllEqual(0x21));
+}
+
+TEST(MjpgStill, LongAcCodesDecodeLikeShortOnes) {
+  // The same coefficients through two AC tables: one with 3-bit codes, one
+  // with a code of each length 1..13, where run 0 / size 1 and size 2 get
+  // 12 and 13 bits (longer than one table look-up).
+  const uint8_t symbols[] = {0x00, 0xF0, 0x11, 0x21, 0x31, 0x41, 0x51, 0x61, 0x71, 0x81, 0x91, 0x01, 0x02};
+  std::vector<uint8_t> longTable{0x10};
+  for (int len = 1; len <= 16; ++len) longTable.push_back(len <= 13 ? 1 : 0);
+  longTable.insert(longTable.end(), std::begin(symbols), std::end(symbols));
+  auto longCode = [&](BitWriter& w, uint8_t symbol) {
+    const int len = static_cast<int>(std::find(std::begin(symbols), std::end(symbols), symbol) - symbols) + 1;
+    w.Put(((1u << len) - 1) & ~1u, len);  // len - 1 ones, then a zero
+  };
+  const uint8_t shortSymbols[] = {0x00, 0xF0, 0x11, 0x01, 0x02};
+  std::vector<uint8_t> shortTable{0x10, 0, 0, sizeof shortSymbols};
+  shortTable.resize(17, 0);
+  shortTable.insert(shortTable.end(), std::begin(shortSymbols), std::end(shortSymbols));
+  auto shortCode = [&](BitWriter& w, uint8_t symbol) {
+    w.Put(static_cast<uint32_t>(std::find(std::begin(shortSymbols), std::end(shortSymbols), symbol) - shortSymbols), 3);
+  };
+  // Per block: +1 at 1, -2 at 2, -1 at 4, a ZRL, -1 at 21, +3 at 22, end.
+  auto scan = [](const std::function<void(BitWriter&, uint8_t)>& code) {
+    BitWriter w;
+    for (int m = 0; m < 4; ++m) {
+      w.Put(1, 4);
+      w.Put(1, 1);
+      code(w, 0x01);
+      w.Put(1, 1);
+      code(w, 0x02);
+      w.Put(1, 2);
+      code(w, 0x11);
+      w.Put(0, 1);
+      code(w, 0xF0);
+      code(w, 0x01);
+      w.Put(0, 1);
+      code(w, 0x02);
+      w.Put(3, 2);
+      code(w, 0x00);
+    }
+    return w.Finish();
+  };
+  const auto shortStream = GreyStream({}, scan(shortCode), &shortTable);
+  const auto longStream = GreyStream({}, scan(longCode), &longTable);
+  bool ok;
+  const auto expected = Decode(shortStream, 32, 8, &ok);
+  ASSERT_TRUE(ok);
+  EXPECT_NE(expected, Decode(GreyStream({}, scan(shortCode)), 32, 8, &ok)) << "the AC terms show";
+  for (auto level : imgtest::SupportedLevels()) {
+    imgtest::ScopedLevel scoped(level);
+    EXPECT_EQ(expected, Decode(shortStream, 32, 8, &ok)) << imgtest::LevelName(level);
+    EXPECT_EQ(expected, Decode(longStream, 32, 8, &ok)) << imgtest::LevelName(level);
+    EXPECT_TRUE(ok);
+  }
+}
+
+// A 4:2:0 stream of `mcus` MCUs side by side (16 x 16 each), tables as in
+// GreyStream for all three components: every luma DC difference +1, chroma
+// DC 0, every block ended by an end of block.
+std::vector<uint8_t> Stream420(int mcus) {
+  std::vector<uint8_t> s{0xFF, 0xD8};
+  Segment(s, 0xDB, DqtBody(0, 8, 1));
+  const uint8_t w = static_cast<uint8_t>(16 * mcus);
+  Segment(s, 0xC0, {8, 0, 16, 0, w, 3, 1, 0x22, 0, 2, 0x11, 0, 3, 0x11, 0});
+  Segment(s, 0xC4, DcDhtBody(0));
+  Segment(s, 0xC4, AcDhtBody(0));
+  Segment(s, 0xDA, {3, 1, 0x00, 2, 0x00, 3, 0x00, 0, 63, 0});
+  BitWriter bits;
+  for (int m = 0; m < mcus; ++m) {
+    for (int b = 0; b < 4; ++b) Block(bits);
+    for (int c = 0; c < 2; ++c) {
+      bits.Put(0, 4);  // DC category 0
+      bits.Put(kEob, 3);
+    }
+  }
+  const auto scan = bits.Finish();
+  s.insert(s.end(), scan.begin(), scan.end());
+  s.push_back(0xFF);
+  s.push_back(0xD9);
+  return s;
+}
+
+TEST(MjpgStill, EndOfBlockAtTheEndOfALumaRowKeepsTheRowBelow) {
+  // Two luma block rows per MCU row: the end of block of the last block of
+  // the upper row must not touch the first block of the lower one, decoded
+  // before it. Chroma 128: every sample is the luma value.
+  const auto s = Stream420(2);
+  for (auto level : imgtest::SupportedLevels()) {
+    imgtest::ScopedLevel scoped(level);
+    bool ok;
+    const auto pic = Decode(s, 32, 16, &ok);
+    ASSERT_TRUE(ok);
+    for (int m = 0; m < 2; ++m)
+      for (int b = 0; b < 4; ++b) {
+        const int x0 = 16 * m + 8 * (b % 2), y0 = 8 * (b / 2);
+        const int want = FlatValue(8 * (4 * m + b + 1));
+        for (int y = y0; y < y0 + 8; ++y)
+          for (int x = x0; x < x0 + 8; ++x)
+            for (int c = 0; c < 3; ++c)
+              ASSERT_EQ(pic[(y * 32 + x) * 3 + c], want) << imgtest::LevelName(level) << " mcu " << m << " block " << b;
+      }
+  }
 }
 
 TEST(MjpgStill, CodesMatchingNoTableEntryFail) {
