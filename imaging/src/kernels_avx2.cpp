@@ -38,6 +38,7 @@ template <> inline H set32<H>(int32_t v) { return _mm_set1_epi32(v); }
   [[maybe_unused]] inline T slli16(T a, int n) { return P##_slli_epi16(a, n); }              \
   [[maybe_unused]] inline T srai32(T a, int n) { return P##_srai_epi32(a, n); }              \
   [[maybe_unused]] inline T and_(T a, T b) { return P##_and_##S(a, b); }                     \
+  [[maybe_unused]] inline T andnot_(T a, T b) { return P##_andnot_##S(a, b); }               \
   [[maybe_unused]] inline T xor_(T a, T b) { return P##_xor_##S(a, b); }                     \
   [[maybe_unused]] inline T cmpeq16(T a, T b) { return P##_cmpeq_epi16(a, b); }              \
   [[maybe_unused]] inline T madd(T a, T b) { return P##_madd_epi16(a, b); }                  \
@@ -59,6 +60,17 @@ Z9_OPS(H, _mm, si128)
 // exactly ((x k >> 14) + 1) >> 1.
 inline V MulRound(V x, int k) { return _mm256_mulhrs_epi16(x, set16<V>(static_cast<int16_t>(k))); }
 inline H MulRound(H x, int k) { return _mm_mulhrs_epi16(x, set16<H>(static_cast<int16_t>(k))); }
+
+// The same with ties to even (see Product in simd_common.inl): a tie is a
+// pattern of the low bits of x alone, k = 2^a m with m odd; a tie rounded up
+// to an odd value loses its bit 0.
+template <typename T>
+inline T MulRoundEven(T x, int k) {
+  const int a = __builtin_ctz(static_cast<unsigned>(k)) < 14 ? __builtin_ctz(static_cast<unsigned>(k)) : 14;
+  const T tie = cmpeq16(and_(x, set16<T>(static_cast<int16_t>((1 << (15 - a)) - 1))),
+                        set16<T>(static_cast<int16_t>(1 << (14 - a))));
+  return andnot_(and_(tie, set16<T>(1)), MulRound(x, k));
+}
 
 #include "simd_common.inl"
 

@@ -22,7 +22,6 @@ inline V add16(V a, V b) { return _mm_add_epi16(a, b); }
 inline V adds16(V a, V b) { return _mm_adds_epi16(a, b); }
 inline V sub16(V a, V b) { return _mm_sub_epi16(a, b); }
 inline V mullo16(V a, V b) { return _mm_mullo_epi16(a, b); }
-inline V mulhi16(V a, V b) { return _mm_mulhi_epi16(a, b); }
 inline V srai16(V a, int n) { return _mm_srai_epi16(a, n); }
 inline V srli16(V a, int n) { return _mm_srli_epi16(a, n); }
 inline V slli16(V a, int n) { return _mm_slli_epi16(a, n); }
@@ -54,6 +53,24 @@ inline V MulRound(V x, int k) {
   const V lo = _mm_mullo_epi16(x, kk), hi = _mm_mulhi_epi16(x, kk);
   return _mm_add_epi16(_mm_add_epi16(hi, hi),
                        _mm_srli_epi16(_mm_add_epi16(_mm_srli_epi16(lo, 14), _mm_set1_epi16(1)), 1));
+}
+
+// The same with ties to even (see Product in simd_common.inl), from the
+// product 2 x k itself: with hi and lo its high and low halves, the sum
+// 2 x k + 32768 shifted is hi + (lo >> 15), and a tie is lo = 0x8000, where
+// the result must come out even: hi + (hi & 1). For |k| >= 16384, 2 k wraps
+// in 16 bits by 2^16, which moves the high half by x: put back.
+inline V MulRoundEven(V x, int k) {
+  const V k2 = _mm_set1_epi16(static_cast<int16_t>(2 * k));
+  V hi = _mm_mulhi_epi16(x, k2);
+  if (k >= 16384)
+    hi = _mm_add_epi16(hi, x);
+  else if (k < -16384)
+    hi = _mm_sub_epi16(hi, x);
+  const V lo = _mm_mullo_epi16(x, k2);
+  const V tie = _mm_cmpeq_epi16(lo, _mm_set1_epi16(static_cast<int16_t>(0x8000)));
+  // Bit 0: the carry lo >> 15, except at a tie with hi even.
+  return _mm_add_epi16(hi, _mm_andnot_si128(_mm_andnot_si128(hi, tie), _mm_srli_epi16(lo, 15)));
 }
 
 #include "simd_common.inl"
