@@ -48,6 +48,9 @@ struct Kernels {
   void (*horizontal)(const uint8_t* src, uint8_t* dst, const HorizontalPlan& plan);
   void (*vertical)(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2, const uint8_t* r3,
                    const int16_t* weights, uint8_t* dst, size_t n);
+  // Two picture rows of I420 that share their chroma row: i420Row on each.
+  void (*i420RowPair)(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v, uint8_t* dst0,
+                      uint8_t* dst1, size_t width);
 };
 
 const Kernels& ScalarKernels();

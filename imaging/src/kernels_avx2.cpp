@@ -250,9 +250,8 @@ Z9_INLINE void Bt601Rows(V y, V y42, const Bt601Terms& t, V* bgr) {
   for (int c = 0; c < 3; ++c) bgr[c] = add16(add16(y, t.out[c]), srai16(add16(y42, t.in[c]), 8));
 }
 
-// 16 pairs: lumas as byte pairs in 16-bit lanes, chromas likewise.
-Z9_INLINE void Bt601Store(uint8_t* dst, V yb, V uvb) {
-  const Bt601Terms t = Bt601Pairs(uvb);
+// 16 pairs: lumas as byte pairs in 16-bit lanes, the pairs' terms.
+Z9_INLINE void Bt601Store(uint8_t* dst, V yb, const Bt601Terms& t) {
   const V ye = and_(yb, set16<V>(0x00FF)), yo = srli16(yb, 8);
   V e[3], o[3];
   Bt601Rows(ye, _mm256_maddubs_epi16(yb, set16<V>(42)), t, e);
@@ -266,20 +265,33 @@ void Uyvy(const uint8_t* src, uint8_t* dst, size_t pairs) {
     V a, b, yb, uvb;
     LoadPairs(src, &a, &b);
     SplitPairs(a, b, &uvb, &yb);
-    Bt601Store(dst, yb, uvb);
+    Bt601Store(dst, yb, Bt601Pairs(uvb));
   }
   Sse2Kernels()->uyvy(src, dst, pairs - i);
 }
 
+// 16 chroma pairs of I420 as byte pairs U, V in 16-bit lanes (0-7 | 8-15).
+Z9_INLINE V ChromaPairs(const uint8_t* u, const uint8_t* v) {
+  const H uu = Load16(u), vv = Load16(v);
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi8(uu, vv)), _mm_unpackhi_epi8(uu, vv), 1);
+}
+
 void I420Row(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, size_t width) {
   size_t x = 0;
-  for (; x + 32 <= width; x += 32) {
-    const H uu = Load16(u + x / 2), vv = Load16(v + x / 2);
-    const V uvb = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi8(uu, vv)),
-                                          _mm_unpackhi_epi8(uu, vv), 1);
-    Bt601Store(dst + 3 * x, Load(y + x), uvb);
-  }
+  for (; x + 32 <= width; x += 32) Bt601Store(dst + 3 * x, Load(y + x), Bt601Pairs(ChromaPairs(u + x / 2, v + x / 2)));
   Sse2Kernels()->i420Row(y + x, u + x / 2, v + x / 2, dst + 3 * x, width - x);
+}
+
+// Both rows from one computation of the chroma terms.
+void I420RowPair(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v, uint8_t* dst0,
+                 uint8_t* dst1, size_t width) {
+  size_t x = 0;
+  for (; x + 32 <= width; x += 32) {
+    const Bt601Terms t = Bt601Pairs(ChromaPairs(u + x / 2, v + x / 2));
+    Bt601Store(dst0 + 3 * x, Load(y0 + x), t);
+    Bt601Store(dst1 + 3 * x, Load(y1 + x), t);
+  }
+  Sse2Kernels()->i420RowPair(y0 + x, y1 + x, u + x / 2, v + x / 2, dst0 + 3 * x, dst1 + 3 * x, width - x);
 }
 
 // 16 chroma bytes widened to lanes in order: c0..c7 | c8..c15; doubling
@@ -419,7 +431,7 @@ void Vertical(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2, const uin
 
 const Kernels* Avx2Kernels() {
   static const Kernels k = {Yuy2,     Uyvy,   I420Row, IdctBlocks, Color444,   ColorH2,
-                            Grey,     Split3, Merge3,  Horizontal, Vertical};
+                            Grey,     Split3, Merge3,  Horizontal, Vertical, I420RowPair};
   return &k;
 }
 

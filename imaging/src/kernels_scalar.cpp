@@ -55,6 +55,12 @@ void I420Row(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
   for (size_t x = 0; x < width; ++x) Bt601(y[x], u[x / 2], v[x / 2], dst + 3 * x);
 }
 
+void I420RowPair(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v, uint8_t* dst0,
+                 uint8_t* dst1, size_t width) {
+  I420Row(y0, u, v, dst0, width);
+  I420Row(y1, u, v, dst1, width);
+}
+
 // One product of the inverse DCT: (acc + 2 x k + 32768) >> s, where a sum
 // whose low 16 bits are zero (an exact half) gets bit 16 cleared first, so
 // that ties round to even. x is a 16-bit value and k below 2^15, so the sum
@@ -167,7 +173,7 @@ void Vertical(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2, const uin
 
 const Kernels& ScalarKernels() {
   static const Kernels k = {Yuy2,     Uyvy,  I420Row, IdctBlocks, Color444,   ColorH2,
-                            Grey,     Split3, Merge3,  Horizontal, Vertical};
+                            Grey,     Split3, Merge3,  Horizontal, Vertical, I420RowPair};
   return k;
 }
 

@@ -152,6 +152,12 @@ void I420Row(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
   ScalarKernels().i420Row(y + x, u + x / 2, v + x / 2, dst + 3 * x, width - x);
 }
 
+void I420RowPair(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v, uint8_t* dst0,
+                 uint8_t* dst1, size_t width) {
+  I420Row(y0, u, v, dst0, width);
+  I420Row(y1, u, v, dst1, width);
+}
+
 void IdctBlocks(const int16_t* blocks, size_t count, uint8_t* out, ptrdiff_t stride) {
   for (size_t b = 0; b < count; ++b) IdctOne(blocks + 64 * b, out + 8 * b, stride);
 }
@@ -251,7 +257,7 @@ void Vertical(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2, const uin
 
 const Kernels* Sse2Kernels() {
   static const Kernels k = {Yuy2, Uyvy, I420Row, IdctBlocks, Color444, ColorH2, Grey,
-                            ScalarKernels().split3, Merge3, Horizontal, Vertical};
+                            ScalarKernels().split3, Merge3, Horizontal, Vertical, I420RowPair};
   return &k;
 }
 

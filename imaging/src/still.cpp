@@ -140,7 +140,15 @@ bool ConvertI420(uint8_t* picture, size_t pictureSize, const uint8_t* payload, s
   const uint8_t* u = payload + static_cast<size_t>(width) * height;
   const uint8_t* v = u + cw * ch;
   const img::Kernels& k = img::ActiveKernels();
-  for (uint32_t y = 0; y < height; ++y) {
+  // Rows in pairs that share a chroma row; an odd height leaves one.
+  uint32_t y = 0;
+  for (; y + 2 <= height; y += 2) {
+    const size_t c = (y / 2) * cw;
+    const uint8_t* luma = payload + static_cast<size_t>(y) * width;
+    uint8_t* out = picture + static_cast<size_t>(y) * width * 3;
+    k.i420RowPair(luma, luma + width, u + c, v + c, out, out + static_cast<size_t>(width) * 3, width);
+  }
+  if (y < height) {
     const size_t c = (y / 2) * cw;
     k.i420Row(payload + static_cast<size_t>(y) * width, u + c, v + c,
               picture + static_cast<size_t>(y) * width * 3, width);

@@ -104,6 +104,24 @@ TEST(Kernels, I420Row) {
   }
 }
 
+TEST(Kernels, I420RowPair) {
+  // Two rows over one chroma row: each as the scalar single row gives it.
+  const Kernels& s = ScalarKernels();
+  for (const Kernels* k : Wide()) {
+    for (size_t w : kLengths) {
+      const auto y = RandomBytes(2 * w, 4 + static_cast<uint32_t>(w));
+      const auto u = RandomBytes((w + 1) / 2, 5 + static_cast<uint32_t>(w));
+      const auto v = RandomBytes((w + 1) / 2, 6 + static_cast<uint32_t>(w));
+      std::vector<uint8_t> a0(w * 3 + 1, 1), a1(w * 3 + 1, 1), b0(w * 3 + 1, 1), b1(w * 3 + 1, 1);
+      s.i420Row(y.data(), u.data(), v.data(), a0.data(), w);
+      s.i420Row(y.data() + w, u.data(), v.data(), a1.data(), w);
+      k->i420RowPair(y.data(), y.data() + w, u.data(), v.data(), b0.data(), b1.data(), w);
+      ASSERT_EQ(a0, b0) << w;
+      ASSERT_EQ(a1, b1) << w;
+    }
+  }
+}
+
 TEST(Kernels, InverseDct) {
   const Kernels& s = ScalarKernels();
   for (const Kernels* k : Wide()) {

@@ -179,6 +179,26 @@ TEST(I420, ChromaIndexPerTwoByTwoBlock) {
   }
 }
 
+TEST(I420, RowsTakeTheChromaRowOfTheirPairAtEveryLevel) {
+  // Rows go through in pairs sharing a chroma row; an odd height leaves a
+  // last single row with the last chroma row. Each row as the scalar row.
+  for (uint32_t h : {1u, 2u, 5u, 6u}) {
+    const uint32_t w = 70, cw = 35, ch = (h + 1) / 2;
+    const auto planar = imgtest::RandomBytes(I420PayloadSize(w, h), 40 + h);
+    const uint8_t* u = planar.data() + w * h;
+    const uint8_t* v = u + cw * ch;
+    std::vector<uint8_t> want(PictureSize(w, h));
+    for (uint32_t y = 0; y < h; ++y)
+      img::ScalarKernels().i420Row(planar.data() + y * w, u + y / 2 * cw, v + y / 2 * cw, want.data() + y * w * 3, w);
+    for (auto level : imgtest::SupportedLevels()) {
+      imgtest::ScopedLevel scoped(level);
+      std::vector<uint8_t> pic(PictureSize(w, h), 0x5A);
+      ASSERT_TRUE(ConvertI420(pic.data(), pic.size(), planar.data(), planar.size(), w, h));
+      EXPECT_EQ(pic, want) << h << " " << imgtest::LevelName(level);
+    }
+  }
+}
+
 // Odd widths and heights: every byte read and written is inside the exact
 // buffers (the sanitizer build catches a stray access; guards elsewhere).
 TEST(Converters, OddSizesStayInsideTheBuffers) {
