@@ -33,6 +33,7 @@ template <> inline H set32<H>(int32_t v) { return _mm_set1_epi32(v); }
   [[maybe_unused]] inline T sub16(T a, T b) { return P##_sub_epi16(a, b); }                  \
   [[maybe_unused]] inline T mullo16(T a, T b) { return P##_mullo_epi16(a, b); }              \
   [[maybe_unused]] inline T mulhi16(T a, T b) { return P##_mulhi_epi16(a, b); }              \
+  [[maybe_unused]] inline T mulhiu16(T a, T b) { return P##_mulhi_epu16(a, b); }             \
   [[maybe_unused]] inline T srai16(T a, int n) { return P##_srai_epi16(a, n); }              \
   [[maybe_unused]] inline T srli16(T a, int n) { return P##_srli_epi16(a, n); }              \
   [[maybe_unused]] inline T slli16(T a, int n) { return P##_slli_epi16(a, n); }              \

@@ -22,6 +22,7 @@ inline V add16(V a, V b) { return _mm_add_epi16(a, b); }
 inline V adds16(V a, V b) { return _mm_adds_epi16(a, b); }
 inline V sub16(V a, V b) { return _mm_sub_epi16(a, b); }
 inline V mullo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+inline V mulhiu16(V a, V b) { return _mm_mulhi_epu16(a, b); }
 inline V srai16(V a, int n) { return _mm_srai_epi16(a, n); }
 inline V srli16(V a, int n) { return _mm_srli_epi16(a, n); }
 inline V slli16(V a, int n) { return _mm_slli_epi16(a, n); }

@@ -154,14 +154,20 @@ inline void IdctOne(const int16_t* b, uint8_t* out, ptrdiff_t stride) {
 
 // ---- Colour ----
 
-// trunc(c x d) for d = s - 128 in 16-bit lanes: |d| x M >> 18 with M split as
-// 128 Mh + Ml for one multiply-add, then the sign of d. The four constants
-// (Ml << 16 | Mh) give exactly the truncated tables for every d in
-// -128..127 (tested against them).
-constexpr int32_t kRedCr = 37 << 16 | 2871;
-constexpr int32_t kGreenCr = 71 << 16 | 1462;
-constexpr int32_t kGreenCb = 102 << 16 | 704;
-constexpr int32_t kBlueCb = 7 << 16 | 3629;
+// trunc(c x d) for d = s - 128 in 16-bit lanes: the unsigned high half of
+// |d| 2^n x M, that is floor(|d| 2^n M / 2^16), then the sign of d. Each
+// constant is (n << 16) | M with M in 16 unsigned bits. The factors are
+// not exact, but for |d| <= 128 each lands every product on the same
+// integer as the truncated tables (the colour tests run every sample value
+// through both):
+//   1.402   ~ 2 x 45941 / 65536  (+0.000008)
+//   0.71414 ~ 46737 / 65536      (-0.00099)
+//   0.34414 ~ 22553 / 65536      (-0.000009)
+//   1.772   ~ 2 x 58065 / 65536  (+0.000003)
+constexpr int32_t kRedCr = 1 << 16 | 45941;
+constexpr int32_t kGreenCr = 0 << 16 | 46737;
+constexpr int32_t kGreenCb = 0 << 16 | 22553;
+constexpr int32_t kBlueCb = 1 << 16 | 58065;
 
 // Both terms of one chroma channel for 16-bit lanes of samples c.
 template <typename V>
@@ -169,12 +175,13 @@ inline void ChromaTerms(V c, int32_t k1, int32_t k2, V* t1, V* t2) {
   const V d = sub16(c, set16<V>(128));
   const V sign = srai16(d, 15);
   const V absd = sub16(xor_(d, sign), sign);
-  const V lo = unpacklo16(slli16(absd, 7), absd), hi = unpackhi16(slli16(absd, 7), absd);
-  const V m1 = set32<V>(k1), m2 = set32<V>(k2);
-  const V a1 = packs32(srai32(madd(lo, m1), 18), srai32(madd(hi, m1), 18));
-  const V a2 = packs32(srai32(madd(lo, m2), 18), srai32(madd(hi, m2), 18));
-  *t1 = sub16(xor_(a1, sign), sign);
-  *t2 = sub16(xor_(a2, sign), sign);
+  auto term = [&](int32_t k) {
+    const V x = (k >> 16) ? add16(absd, absd) : absd;
+    const V a = mulhiu16(x, set16<V>(static_cast<int16_t>(static_cast<uint16_t>(k))));
+    return sub16(xor_(a, sign), sign);
+  };
+  *t1 = term(k1);
+  *t2 = term(k2);
 }
 
 // Blue, green and red of 16-bit lanes of luma with the terms of the lanes'
