@@ -50,19 +50,22 @@ const std::vector<uint8_t>& Scene() {
   return p;
 }
 
-std::vector<uint8_t> Jpeg(int sub) {
+std::vector<uint8_t> Jpeg(int sub, int quality) {
   tjhandle h = tjInitCompress();
   unsigned char* out = nullptr;
   unsigned long size = 0;
-  tjCompress2(h, Scene().data(), kW, 0, kH, TJPF_BGR, &out, &size, sub, 85, 0);
+  tjCompress2(h, Scene().data(), kW, 0, kH, TJPF_BGR, &out, &size, sub, quality, 0);
   std::vector<uint8_t> s(out, out + size);
   tjFree(out);
   tjDestroy(h);
   return s;
 }
 
-const std::vector<uint8_t>& Jpeg422() { static const auto s = Jpeg(TJSAMP_422); return s; }
-const std::vector<uint8_t>& Jpeg420() { static const auto s = Jpeg(TJSAMP_420); return s; }
+// The camera's streams come at quality 85 to 95: both ends.
+const std::vector<uint8_t>& Jpeg422() { static const auto s = Jpeg(TJSAMP_422, 85); return s; }
+const std::vector<uint8_t>& Jpeg420() { static const auto s = Jpeg(TJSAMP_420, 85); return s; }
+const std::vector<uint8_t>& Jpeg422q95() { static const auto s = Jpeg(TJSAMP_422, 95); return s; }
+const std::vector<uint8_t>& Jpeg420q95() { static const auto s = Jpeg(TJSAMP_420, 95); return s; }
 const std::vector<uint8_t>& Packed() {
   static const auto v = z9::imgtest::RandomBytes(z9::PackedPayloadSize(kW, kH), 7);
   return v;
@@ -290,6 +293,10 @@ int main(int argc, char** argv) {
   withLevels(benchmark::RegisterBenchmark("jpeg420/ours", OursJpeg, &Jpeg420()));
   benchmark::RegisterBenchmark("jpeg420/turbo", TurboJpeg, &Jpeg420(), 0)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("jpeg420/turbo-fastup", TurboJpeg, &Jpeg420(), TJFLAG_FASTUPSAMPLE)->Unit(benchmark::kMicrosecond);
+  withLevels(benchmark::RegisterBenchmark("jpeg422q95/ours", OursJpeg, &Jpeg422q95()));
+  benchmark::RegisterBenchmark("jpeg422q95/turbo", TurboJpeg, &Jpeg422q95(), 0)->Unit(benchmark::kMicrosecond);
+  withLevels(benchmark::RegisterBenchmark("jpeg420q95/ours", OursJpeg, &Jpeg420q95()));
+  benchmark::RegisterBenchmark("jpeg420q95/turbo", TurboJpeg, &Jpeg420q95(), 0)->Unit(benchmark::kMicrosecond);
   withLevels(benchmark::RegisterBenchmark("yuy2/ours", OursYuy2));
   benchmark::RegisterBenchmark("yuy2/libyuv-24", YuvYuy2To24)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("yuy2/libyuv-argb", YuvYuy2)->Unit(benchmark::kMicrosecond);
@@ -333,6 +340,8 @@ int main(int argc, char** argv) {
     row("jpeg422/ours" + L, "jpeg422/turbo-fastup");
     row("jpeg420/ours" + L, "jpeg420/turbo");
     row("jpeg420/ours" + L, "jpeg420/turbo-fastup");
+    row("jpeg422q95/ours" + L, "jpeg422q95/turbo");
+    row("jpeg420q95/ours" + L, "jpeg420q95/turbo");
     row("yuy2/ours" + L, "yuy2/libyuv-24");
     row("yuy2/ours" + L, "yuy2/libyuv-argb");
     row("yuy2/ours" + L, "memcpy921600");
