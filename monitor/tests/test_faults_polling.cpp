@@ -89,8 +89,7 @@ TEST_F(PollingFaults, StillSizeFailedSilentOrGarbledLeavesThePollingRunning) {
   const struct {
     uint32_t mode;
     int32_t value;
-  } cases[] = {{Z9B_FAULT_FAIL, 0},     {Z9B_FAULT_NOWRITE, 0},         {Z9B_FAULT_VALUE, 0},
-               {Z9B_FAULT_VALUE, -1},   {Z9B_FAULT_VALUE, 0x7FFFFFFF}, {Z9B_FAULT_VALUE, 1}};
+  } cases[] = {{Z9B_FAULT_FAIL, 0}, {Z9B_FAULT_NOWRITE, 0}, {Z9B_FAULT_VALUE, 0}, {Z9B_FAULT_VALUE, -1}};
   ASSERT_TRUE(StartPolling());
   TestWindow dialog("capture dialog stand-in");
   ASSERT_TRUE(Register(dialog));
@@ -137,7 +136,7 @@ TEST_F(PollingFaults, LightRegistersFailedSilentOrGarbledWhileBlinking) {
     uint32_t mode;
     uint32_t flags;
     int32_t value;
-  } cases[] = {{Z9B_FAULT_FAIL, 0, 0}, {Z9B_FAULT_NOWRITE, 0, 0}, {Z9B_FAULT_VALUE, 1, 0xFF}, {Z9B_FAULT_VALUE, 1, 0}};
+  } cases[] = {{Z9B_FAULT_FAIL, 0, 0}, {Z9B_FAULT_NOWRITE, 0, 0}, {Z9B_FAULT_VALUE, 1, 0xFF}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", flags " << c.flags << ", value " << c.value);
     const size_t mark = log.Size();

@@ -143,8 +143,8 @@ TEST_P(PageFaults, InitialisationFaultsOfEveryKind) {
   const struct {
     uint32_t mode;
     int32_t value;
-  } modes[] = {{Z9B_FAULT_FAIL, 0},         {Z9B_FAULT_NOWRITE, 0},  {Z9B_FAULT_VALUE, 0x7FFFFFFF},
-               {Z9B_FAULT_VALUE, INT32_MIN}, {Z9B_FAULT_VALUE, -1},  {Z9B_FAULT_VALUE, 0x10F}};
+  } modes[] = {{Z9B_FAULT_FAIL, 0},           {Z9B_FAULT_NOWRITE, 0}, {Z9B_FAULT_VALUE, 0x7FFFFFFF},
+               {Z9B_FAULT_VALUE, INT32_MIN}, {Z9B_FAULT_VALUE, 0x10F}};
   for (uint32_t kind : kinds) {
     if (kind != Z9B_KIND_ANY && !sent[kind]) continue;  // not a kind this page sends
     for (const auto& m : modes) {
@@ -202,8 +202,7 @@ TEST_P(PageFaults, GarbageStreamAnswers) {
   if (!asks) GTEST_SKIP() << "this page does not ask for the stream";
   const struct {
     uint32_t type, width, height;
-  } answers[] = {{0, 640, 480},   {1, 0, 0},       {1, 65535, 65535}, {255, 640, 480},
-                 {1, 639, 480},   {1, 640, 0},     {1, 1, 1},         {7, 1280, 960}};
+  } answers[] = {{0, 640, 480}, {1, 0, 0}, {1, 65535, 65535}, {255, 640, 480}, {1, 639, 1}};
   for (const auto& a : answers) {
     SCOPED_TRACE(testing::Message() << "type " << a.type << ", " << a.width << " x " << a.height);
     ASSERT_TRUE(bench.SetStreamInfo(a.type, a.width, a.height));
