@@ -8,6 +8,7 @@
 // Every read is bounded by the stream length: past the end of the entropy
 // data, or at a marker inside it, the bit reader supplies zero bits and
 // counts them, and a scan that needs any of them is rejected.
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -584,7 +585,11 @@ bool Decoder::Run(uint8_t* picture, uint32_t width, uint32_t height, const uint8
     strides_[c] = rowBlocks_[c] * 8;
     // The colour kernels may read a little past a row.
     constexpr size_t kSlack = 64;
-    const size_t size = strides_[c] * 8 * comp_[c].v * keepY_ + kSlack;
+    // Counted in 64 bits: on a 32-bit system a plane of a large picture
+    // (4:4:4, rounded up to whole MCUs) may not fit in size_t.
+    const uint64_t wide = static_cast<uint64_t>(strides_[c]) * 8 * comp_[c].v * keepY_ + kSlack;
+    if (wide > SIZE_MAX) return false;
+    const size_t size = static_cast<size_t>(wide);
     planes_[c].reset(new (std::nothrow) uint8_t[size]);
     if (!planes_[c]) return false;
     std::memset(planes_[c].get() + size - kSlack, 0, kSlack);
