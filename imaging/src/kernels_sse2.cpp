@@ -79,7 +79,11 @@ inline V MulRoundEven(V x, int k) {
 inline V Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
 inline V Load8(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const V*>(p)); }
 
-// 16 pixels of blue, green and red bytes to 48 bytes blue-green-red.
+// 16 pixels of blue, green and red bytes to 48 bytes blue-green-red: four
+// registers of four 4-byte pixels, each 64-bit half packed to two 3-byte
+// pixels (6 bytes) and stored with 8-byte stores 6 bytes apart, each store's
+// two spare bytes overwritten by the next. The last register is packed to
+// 12 bytes and stored exactly, so that nothing is written past the 48.
 inline void StoreBgr(uint8_t* dst, V b, V g, V r) {
   const V z = zeroV();
   const V bgl = _mm_unpacklo_epi8(b, g), bgh = _mm_unpackhi_epi8(b, g);
@@ -89,19 +93,17 @@ inline void StoreBgr(uint8_t* dst, V b, V g, V r) {
   const V m0 = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
   const V m1 = _mm_set_epi32(0x0000FFFF, static_cast<int>(0xFF000000), 0x0000FFFF,
                              static_cast<int>(0xFF000000));
-  const V lowq = _mm_set_epi32(0, 0, -1, -1);
-  for (int i = 0; i < 4; ++i) {
-    // Four 4-byte pixels to 12 bytes: within each half, then the halves.
-    V q = _mm_or_si128(_mm_and_si128(px[i], m0), _mm_and_si128(_mm_srli_epi64(px[i], 8), m1));
-    q = _mm_or_si128(_mm_and_si128(q, lowq), _mm_slli_si128(_mm_srli_si128(q, 8), 6));
-    px[i] = q;
+  for (int i = 0; i < 4; ++i)
+    px[i] = _mm_or_si128(_mm_and_si128(px[i], m0), _mm_and_si128(_mm_srli_epi64(px[i], 8), m1));
+  for (int i = 0; i < 3; ++i) {
+    _mm_storel_epi64(reinterpret_cast<V*>(dst + 12 * i), px[i]);
+    _mm_storeh_pd(reinterpret_cast<double*>(dst + 12 * i + 6), _mm_castsi128_pd(px[i]));
   }
-  _mm_storeu_si128(reinterpret_cast<V*>(dst), px[0]);
-  _mm_storeu_si128(reinterpret_cast<V*>(dst + 12), px[1]);
-  _mm_storeu_si128(reinterpret_cast<V*>(dst + 24), px[2]);
-  _mm_storel_epi64(reinterpret_cast<V*>(dst + 36), px[3]);
-  const int last = _mm_cvtsi128_si32(_mm_srli_si128(px[3], 8));
-  std::memcpy(dst + 44, &last, 4);
+  const V lowq = _mm_set_epi32(0, 0, -1, -1);
+  const V last = _mm_or_si128(_mm_and_si128(px[3], lowq), _mm_slli_si128(_mm_srli_si128(px[3], 8), 6));
+  _mm_storel_epi64(reinterpret_cast<V*>(dst + 36), last);
+  const int tail = _mm_cvtsi128_si32(_mm_srli_si128(last, 8));
+  std::memcpy(dst + 44, &tail, 4);
 }
 
 inline void StoreHalves(uint8_t* dst, V bl, V bh, V gl, V gh, V rl, V rh) {
