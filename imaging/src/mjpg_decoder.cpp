@@ -266,7 +266,6 @@ class Decoder {
   uint32_t keepX_ = 0, keepY_ = 0;    // MCUs that reach into the picture
   uint32_t cropW_ = 0, cropH_ = 0;
   int blocksPerMcu_ = 0;
-  int compFirst_[3] = {};             // first block of each component in an MCU
 
   // Quantiser entries by zigzag index, zero past 63 (see kZigzag).
   uint16_t quantZz_[4][128];
@@ -332,10 +331,7 @@ bool Decoder::ParseSof(const uint8_t* seg, size_t len) {
   mcusX_ = (frameW_ + mcuW_ - 1) / mcuW_;
   mcusY_ = (frameH_ + mcuH_ - 1) / mcuH_;
   blocksPerMcu_ = 0;
-  for (int c = 0; c < ncomp_; ++c) {
-    compFirst_[c] = blocksPerMcu_;
-    blocksPerMcu_ += comp_[c].h * comp_[c].v;
-  }
+  for (int c = 0; c < ncomp_; ++c) blocksPerMcu_ += comp_[c].h * comp_[c].v;
   haveFrame_ = true;
   return true;
 }
