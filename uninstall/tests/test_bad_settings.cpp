@@ -1,7 +1,8 @@
-// The device ids the uninstaller reads, stored in every wrong type and size
-// an old installer or a damaged registry could leave: each is counted, each
-// text stays inside its slot and terminated, and only a text of 1 to 31
-// characters before its first zero is ever matched.
+// What the uninstaller reads, broken in every way an old installer or a
+// damaged disk could leave it: device ids stored in every wrong type and
+// size (each counted, each text inside its slot and terminated, only a text
+// of 1 to 31 characters before its first zero ever matched), and its texts
+// from a language file whose every line is 100,000 characters long.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "registry_view.h"
+#include "settings.h"
 #include "uninstall_context.h"
+#include "uninstall_texts.h"
 #include "wintest.h"
 
 namespace {
@@ -85,6 +89,40 @@ TEST(BadDeviceIds, EveryTypeAndSizeStaysInItsSlot) {
       EXPECT_EQ(n, 0u);
     }
   }
+}
+
+TEST(BadUninstallLanguage, EveryKeyAHundredThousandCharacters) {
+  const char* const keys[] = {"MsgCaption0", "MsgString0", "MsgString1", "MsgString2",
+                              "MsgString3",  "MsgString4", "MsgString5"};
+  static_assert(sizeof(UninstallTexts) == 7 * kUninstallTextSize, "slots in key order, nothing between");
+  const std::string dir = wintest::WindowsDir() + "\\z9rmv_badlang";
+  const std::string file = dir + "\\LG1031.dat";
+  ASSERT_TRUE(wintest::MakeDirs(dir));
+  wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath);
+  z9::SetRegistryViewFlag(z9::ComputeRegistryViewFlag());
+  ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "LangFilePath", dir));
+  ASSERT_TRUE(wintest::RegSetDword(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "MultiLangID", 1031));
+  std::string text = "[CamUnin]\r\n";
+  for (const char* key : keys) text += std::string(key) + "=" + std::string(100000, key[9]) + "\r\n";
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+  ASSERT_TRUE(wintest::WriteFileBytes(file, text));
+
+  struct {
+    UninstallTexts texts;
+    char guard[64];
+  } g;
+  std::memset(&g, '#', sizeof g);
+  LoadUninstallTexts(&g.texts);
+  for (char c : g.guard) ASSERT_EQ(c, '#') << "written past the table";
+  for (size_t i = 0; i < 7; ++i) {
+    const char* slot = reinterpret_cast<const char*>(&g.texts) + i * kUninstallTextSize;
+    const size_t n = strnlen(slot, kUninstallTextSize);
+    EXPECT_LT(n, kUninstallTextSize) << keys[i] << " not terminated";
+    EXPECT_EQ(std::string(slot, n), std::string(kUninstallTextSize - 1, keys[i][9])) << keys[i];
+  }
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+  wintest::DeleteFileIfAny(file);
+  wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath);
 }
 
 }  // namespace
