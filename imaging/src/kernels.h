@@ -51,6 +51,9 @@ struct Kernels {
   // Two picture rows of I420 that share their chroma row: i420Row on each.
   void (*i420RowPair)(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v, uint8_t* dst0,
                       uint8_t* dst1, size_t width);
+  // Two rows of a 4:2:0 picture that share their chroma row: colorH2 on each.
+  void (*colorH2Pair)(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr, uint8_t* dst0,
+                      uint8_t* dst1, size_t n);
 };
 
 const Kernels& ScalarKernels();

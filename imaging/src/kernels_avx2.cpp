@@ -350,20 +350,39 @@ void Color444(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* d
   Sse2Kernels()->color444(y + x, cb + x, cr + x, dst + 3 * x, n - x);
 }
 
+// Chroma terms of 32 pixels from their 16 chroma samples (horizontally
+// halved chroma), doubled to the pixels' lanes (lo, hi halves).
+Z9_INLINE void H2Terms(const uint8_t* cb, const uint8_t* cr, V* tl, V* th) {
+  V t[4];
+  ChromaTerms(Widen(cb), kBlueCb, kGreenCb, &t[0], &t[1]);
+  ChromaTerms(Widen(cr), kGreenCr, kRedCr, &t[2], &t[3]);
+  for (int i = 0; i < 4; ++i) {
+    tl[i] = unpacklo16(t[i], t[i]);
+    th[i] = unpackhi16(t[i], t[i]);
+  }
+}
+
 void ColorH2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst, size_t n) {
   size_t x = 0;
   for (; x + 32 <= n; x += 32) {
-    V t[4];
-    ChromaTerms(Widen(cb + x / 2), kBlueCb, kGreenCb, &t[0], &t[1]);
-    ChromaTerms(Widen(cr + x / 2), kGreenCr, kRedCr, &t[2], &t[3]);
     V tl[4], th[4];
-    for (int i = 0; i < 4; ++i) {
-      tl[i] = unpacklo16(t[i], t[i]);
-      th[i] = unpackhi16(t[i], t[i]);
-    }
+    H2Terms(cb + x / 2, cr + x / 2, tl, th);
     ColorStore(dst + 3 * x, Load(y + x), tl, th);
   }
   Sse2Kernels()->colorH2(y + x, cb + x / 2, cr + x / 2, dst + 3 * x, n - x);
+}
+
+// Both rows from one computation of the chroma terms.
+void ColorH2Pair(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr, uint8_t* dst0,
+                 uint8_t* dst1, size_t n) {
+  size_t x = 0;
+  for (; x + 32 <= n; x += 32) {
+    V tl[4], th[4];
+    H2Terms(cb + x / 2, cr + x / 2, tl, th);
+    ColorStore(dst0 + 3 * x, Load(y0 + x), tl, th);
+    ColorStore(dst1 + 3 * x, Load(y1 + x), tl, th);
+  }
+  Sse2Kernels()->colorH2Pair(y0 + x, y1 + x, cb + x / 2, cr + x / 2, dst0 + 3 * x, dst1 + 3 * x, n - x);
 }
 
 void Grey(const uint8_t* y, uint8_t* dst, size_t n) {
@@ -432,7 +451,7 @@ void Vertical(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2, const uin
 
 const Kernels* Avx2Kernels() {
   static const Kernels k = {Yuy2,     Uyvy,   I420Row, IdctBlocks, Color444,   ColorH2,
-                            Grey,     Split3, Merge3,  Horizontal, Vertical, I420RowPair};
+                            Grey,     Split3, Merge3,  Horizontal, Vertical, I420RowPair, ColorH2Pair};
   return &k;
 }
 

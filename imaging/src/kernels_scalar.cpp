@@ -123,6 +123,12 @@ void ColorH2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* ds
   for (size_t x = 0; x < n; ++x) Ycc(y[x], cb[x / 2], cr[x / 2], dst + 3 * x);
 }
 
+void ColorH2Pair(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr, uint8_t* dst0,
+                 uint8_t* dst1, size_t n) {
+  ColorH2(y0, cb, cr, dst0, n);
+  ColorH2(y1, cb, cr, dst1, n);
+}
+
 void Grey(const uint8_t* y, uint8_t* dst, size_t n) {
   for (size_t x = 0; x < n; ++x) dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = y[x];
 }
@@ -173,7 +179,8 @@ void Vertical(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2, const uin
 
 const Kernels& ScalarKernels() {
   static const Kernels k = {Yuy2,     Uyvy,  I420Row, IdctBlocks, Color444,   ColorH2,
-                            Grey,     Split3, Merge3,  Horizontal, Vertical, I420RowPair};
+                            Grey,     Split3, Merge3,  Horizontal, Vertical, I420RowPair,
+                            ColorH2Pair};
   return k;
 }
 

@@ -187,20 +187,39 @@ void Color444(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* d
   ScalarKernels().color444(y + x, cb + x, cr + x, dst + 3 * x, n - x);
 }
 
+// Chroma terms of 16 pixels from their 8 chroma samples (horizontally
+// halved chroma), doubled to the pixels' lanes (lo, hi halves).
+inline void H2Terms(const uint8_t* cb, const uint8_t* cr, V* tl, V* th) {
+  V t[4];
+  ChromaTerms(unpacklo8(Load8(cb), zeroV()), kBlueCb, kGreenCb, &t[0], &t[1]);
+  ChromaTerms(unpacklo8(Load8(cr), zeroV()), kGreenCr, kRedCr, &t[2], &t[3]);
+  for (int i = 0; i < 4; ++i) {
+    tl[i] = unpacklo16(t[i], t[i]);
+    th[i] = unpackhi16(t[i], t[i]);
+  }
+}
+
 void ColorH2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* dst, size_t n) {
   size_t x = 0;
   for (; x + 16 <= n; x += 16) {
-    V t[4];
-    ChromaTerms(unpacklo8(Load8(cb + x / 2), zeroV()), kBlueCb, kGreenCb, &t[0], &t[1]);
-    ChromaTerms(unpacklo8(Load8(cr + x / 2), zeroV()), kGreenCr, kRedCr, &t[2], &t[3]);
     V tl[4], th[4];
-    for (int i = 0; i < 4; ++i) {
-      tl[i] = unpacklo16(t[i], t[i]);
-      th[i] = unpackhi16(t[i], t[i]);
-    }
+    H2Terms(cb + x / 2, cr + x / 2, tl, th);
     ColorStore(dst + 3 * x, Load(y + x), tl, th);
   }
   ScalarKernels().colorH2(y + x, cb + x / 2, cr + x / 2, dst + 3 * x, n - x);
+}
+
+// Both rows from one computation of the chroma terms.
+void ColorH2Pair(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr, uint8_t* dst0,
+                 uint8_t* dst1, size_t n) {
+  size_t x = 0;
+  for (; x + 16 <= n; x += 16) {
+    V tl[4], th[4];
+    H2Terms(cb + x / 2, cr + x / 2, tl, th);
+    ColorStore(dst0 + 3 * x, Load(y0 + x), tl, th);
+    ColorStore(dst1 + 3 * x, Load(y1 + x), tl, th);
+  }
+  ScalarKernels().colorH2Pair(y0 + x, y1 + x, cb + x / 2, cr + x / 2, dst0 + 3 * x, dst1 + 3 * x, n - x);
 }
 
 void Grey(const uint8_t* y, uint8_t* dst, size_t n) {
@@ -260,7 +279,7 @@ void Vertical(const uint8_t* r0, const uint8_t* r1, const uint8_t* r2, const uin
 
 const Kernels* Sse2Kernels() {
   static const Kernels k = {Yuy2, Uyvy, I420Row, IdctBlocks, Color444, ColorH2, Grey,
-                            ScalarKernels().split3, Merge3, Horizontal, Vertical, I420RowPair};
+                            ScalarKernels().split3, Merge3, Horizontal, Vertical, I420RowPair, ColorH2Pair};
   return &k;
 }
 

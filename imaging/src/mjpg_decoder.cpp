@@ -547,8 +547,9 @@ inline bool Decoder::ScanBody(const uint8_t* data, const uint8_t* end) {
 
 void Decoder::Colour(uint8_t* picture, uint32_t width) {
   const img::Kernels& k = img::ActiveKernels();
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
   for (uint32_t y = 0; y < cropH_; ++y) {
-    uint8_t* out = picture + static_cast<size_t>(y) * width * 3;
+    uint8_t* out = picture + y * rowBytes;
     const uint8_t* yr = planes_[0].get() + y * strides_[0];
     if (ncomp_ == 1) {
       k.grey(yr, out, cropW_);
@@ -557,10 +558,15 @@ void Decoder::Colour(uint8_t* picture, uint32_t width) {
     const size_t cy = y / vmax_;
     const uint8_t* cbr = planes_[1].get() + cy * strides_[1];
     const uint8_t* crr = planes_[2].get() + cy * strides_[2];
-    if (hmax_ == 1)
+    if (hmax_ == 1) {
       k.color444(yr, cbr, crr, out, cropW_);
-    else
+    } else if (vmax_ == 2 && y + 1 < cropH_) {
+      // 4:2:0: both rows of the chroma row at once.
+      k.colorH2Pair(yr, yr + strides_[0], cbr, crr, out, out + rowBytes, cropW_);
+      ++y;
+    } else {
       k.colorH2(yr, cbr, crr, out, cropW_);
+    }
   }
 }
 

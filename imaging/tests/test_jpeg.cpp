@@ -435,6 +435,12 @@ TEST(MjpgStill, FrameAndPictureOfDifferentSizes) {
   EXPECT_TRUE(small.GuardsIntact());
   for (int y = 0; y < 30; ++y)
     ASSERT_EQ(0, std::memcmp(small.data() + y * 120, full.data() + y * 192, 120)) << y;
+  // An odd height: the last row has no partner for the chroma row it uses.
+  Guarded odd(PictureSize(40, 29));
+  ASSERT_TRUE(DecodeMjpgStill(odd.data(), odd.size(), 40, 29, s.data(), s.size()));
+  EXPECT_TRUE(odd.GuardsIntact());
+  for (int y = 0; y < 29; ++y)
+    ASSERT_EQ(0, std::memcmp(odd.data() + y * 120, full.data() + y * 192, 120)) << y;
   // A larger picture: the frame lands top-left, the rest stays.
   Guarded large(PictureSize(100, 60), 0x44);
   ASSERT_TRUE(DecodeMjpgStill(large.data(), large.size(), 100, 60, s.data(), s.size()));

@@ -162,6 +162,14 @@ TEST(Kernels, ColourRows) {
       s.colorH2(y.data(), cb.data(), cr.data(), a.data(), n);
       k->colorH2(y.data(), cb.data(), cr.data(), b.data(), n);
       ASSERT_EQ(a, b) << "h2 " << n;
+      // Two rows over one chroma row: each as the scalar single row.
+      const auto y1 = RandomBytes(n, 14 + static_cast<uint32_t>(n));
+      std::vector<uint8_t> a1(n * 3 + 1, 1), b1(n * 3 + 1, 2);
+      s.colorH2(y1.data(), cb.data(), cr.data(), a1.data(), n);
+      k->colorH2Pair(y.data(), y1.data(), cb.data(), cr.data(), b.data(), b1.data(), n);
+      ASSERT_EQ(a, b) << "h2 pair, first row " << n;
+      a1.back() = b1.back();  // the byte past the row is the caller's
+      ASSERT_EQ(a1, b1) << "h2 pair, second row " << n;
       s.grey(y.data(), a.data(), n);
       k->grey(y.data(), b.data(), n);
       ASSERT_EQ(a, b) << "grey " << n;
