@@ -423,49 +423,80 @@ inline bool Decoder::DecodeBlock(BitReader& reader, const Component& c, int32_t&
   const uint16_t* q = quantZz_[c.tq];
   const uint32_t* const fastAc = ac.fastAc;
   LocalBits br{reader.acc, reader.bits};
-  // At least 32 bits in the buffer: one code and its extra bits.
-  auto need = [&]() __attribute__((always_inline)) {
-    if (br.bits < 32) {
-      reader.acc = br.acc;
-      reader.bits = br.bits;
-      reader.Fill();
-      br.acc = reader.acc;
-      br.bits = reader.bits;
+  const uint8_t* p = reader.p;
+  const uint8_t* const end = reader.end;
+  // Refills to at least 56 bits without a branch on the count: the next 8
+  // bytes, when none is 0xFF, are or-ed in below the valid bits whole (the
+  // bits past the count are the stream's own next bits, which a later
+  // refill or-s in again at the same place), and the count goes up by the
+  // whole bytes that fit. A 0xFF (stuffed byte, marker; a reader at a
+  // marker stands on its 0xFF) or the end of the data goes to the reader.
+  auto refill = [&]() __attribute__((always_inline)) {
+    if (br.bits > 56) return;  // full already (the reader fills up to 64)
+    if (end - p >= 8) {
+      const uint64_t w = LoadBe64(p);
+      if (!((~w - 0x0101010101010101ull) & w & 0x8080808080808080ull)) {
+        br.acc |= w >> br.bits;
+        p += (63 - br.bits) >> 3;
+        br.bits |= 56;
+        return;
+      }
     }
+    reader.acc = br.acc;
+    reader.bits = br.bits;
+    reader.p = p;
+    reader.FillSlow();
+    br.acc = reader.acc;
+    br.bits = reader.bits;
+    p = reader.p;
+  };
+  // One AC step (at most 26 bits through the table, 31 otherwise): the
+  // caller has left at least 26 bits; the slow path refills for its own
+  // longer code and leaves at least 26 again.
+  uint32_t k = 1, size = 0;
+  auto step = [&]() __attribute__((always_inline)) -> bool {
+    const uint32_t e = fastAc[br.acc >> (64 - kLookBits)];
+    uint32_t run;
+    int32_t value;
+    if (e) {
+      const uint64_t after = br.acc << (e >> 24);
+      size = (e >> 8) & 0xFF;
+      run = (e >> 16) & 0xFF;
+      const uint32_t bits = static_cast<uint32_t>((after >> 1) >> (63 - size));
+      const uint32_t negative = static_cast<uint32_t>(static_cast<int64_t>(~after) >> 63);
+      value = static_cast<int32_t>(bits + (negative & (1u - (1u << size))));
+      br.Skip(static_cast<int>(e & 0xFF));
+    } else {
+      if (br.bits < 32) refill();
+      const int rs = DecodeSymbol(br, ac);
+      if (rs < 0) return false;
+      size = rs & 15;
+      run = size ? rs >> 4 : (rs >> 4 == 15 ? 15 : 63);
+      value = size ? Extend(br.Get(size), size) : 0;
+      if (br.bits < 26) refill();
+    }
+    k += run;
+    out[kZigzag.pos[k]] = static_cast<int16_t>(static_cast<uint32_t>(value) * q[k]);
+    ++k;
+    return true;
   };
   auto body = [&]() __attribute__((always_inline)) -> bool {
-    need();
+    if (br.bits < 32) refill();
     const int s = DecodeSymbol(br, dc);
     if (s < 0 || s > 15) return false;
     int32_t diff = 0;
     if (s) diff = Extend(br.Get(s), s);
     pred = static_cast<int32_t>(static_cast<uint32_t>(pred) + static_cast<uint32_t>(diff));
     out[0] = static_cast<int16_t>(static_cast<uint32_t>(pred) * q[0]);
-    uint32_t k = 1, size;
-    do {
-      need();
-      const uint32_t e = fastAc[br.acc >> (64 - kLookBits)];
-      uint32_t run;
-      int32_t value;
-      if (e) {
-        const uint64_t after = br.acc << (e >> 24);
-        size = (e >> 8) & 0xFF;
-        run = (e >> 16) & 0xFF;
-        const uint32_t bits = static_cast<uint32_t>((after >> 1) >> (63 - size));
-        const uint32_t negative = static_cast<uint32_t>(static_cast<int64_t>(~after) >> 63);
-        value = static_cast<int32_t>(bits + (negative & (1u - (1u << size))));
-        br.Skip(static_cast<int>(e & 0xFF));
-      } else {
-        const int rs = DecodeSymbol(br, ac);
-        if (rs < 0) return false;
-        size = rs & 15;
-        run = size ? rs >> 4 : (rs >> 4 == 15 ? 15 : 63);
-        value = size ? Extend(br.Get(size), size) : 0;
-      }
-      k += run;
-      out[kZigzag.pos[k]] = static_cast<int16_t>(static_cast<uint32_t>(value) * q[k]);
-      ++k;
-    } while (k < 64);
+    // Two steps per refill: 56 bits hold two table steps, and a slow step
+    // leaves 26 for the next.
+    for (;;) {
+      refill();
+      if (!step()) return false;
+      if (k >= 64) break;
+      if (!step()) return false;
+      if (k >= 64) break;
+    }
     // Past 64: an end of block or a run of zeros reaching past the block
     // (size 0) ends it; a coefficient there is an error.
     return k == 64 || size == 0;
@@ -473,6 +504,7 @@ inline bool Decoder::DecodeBlock(BitReader& reader, const Component& c, int32_t&
   const bool ok = body();
   reader.acc = br.acc;
   reader.bits = br.bits;
+  reader.p = p;
   return ok;
 }
 

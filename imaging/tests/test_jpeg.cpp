@@ -411,6 +411,52 @@ TEST(MjpgStill, EndOfBlockAtTheEndOfALumaRowKeepsTheRowBelow) {
   }
 }
 
+TEST(MjpgStill, StuffedBytesAnywhereInTheScan) {
+  // DC differences +1023 and -1023 (category 10: ten one bits, then ten
+  // zero bits) put stuffed 0xFF 0x00 pairs at every position relative to
+  // the reader's refills, with and without restart markers between them.
+  for (int interval : {0, 5}) {
+    GreyOptions o;
+    o.width = 256;
+    o.height = 16;
+    o.restart = static_cast<uint16_t>(interval);
+    std::vector<uint8_t> scan;
+    BitWriter w;
+    for (int m = 0; m < 64; ++m) {
+      if (interval && m && m % interval == 0) {
+        const auto seg = w.Finish();
+        scan.insert(scan.end(), seg.begin(), seg.end());
+        scan.push_back(0xFF);
+        scan.push_back(static_cast<uint8_t>(0xD0 + (m / interval - 1) % 8));
+        w = BitWriter();
+      }
+      // After a marker the predictor starts at 0 again: +1023 first.
+      const bool up = interval ? (m % interval) % 2 == 0 : m % 2 == 0;
+      w.Put(10, 4);
+      w.Put(up ? 1023 : 0, 10);
+      w.Put(kEob, 3);
+    }
+    const auto seg = w.Finish();
+    scan.insert(scan.end(), seg.begin(), seg.end());
+    const auto s = GreyStream(o, scan);
+    ASSERT_GT(std::count(s.begin(), s.end(), 0xFF), 15);
+    for (auto level : imgtest::SupportedLevels()) {
+      imgtest::ScopedLevel scoped(level);
+      bool ok;
+      const auto pic = Decode(s, 256, 16, &ok);
+      ASSERT_TRUE(ok) << interval << " " << imgtest::LevelName(level);
+      for (int m = 0; m < 64; ++m) {
+        const bool up = interval ? (m % interval) % 2 == 0 : m % 2 == 0;
+        const int want = up ? 255 : FlatValue(0);
+        const int x0 = (m % 32) * 8, y0 = (m / 32) * 8;
+        for (int y = y0; y < y0 + 8; ++y)
+          for (int x = x0; x < x0 + 8; ++x)
+            ASSERT_EQ(pic[(y * 256 + x) * 3], want) << interval << " " << imgtest::LevelName(level) << " block " << m;
+      }
+    }
+  }
+}
+
 TEST(MjpgStill, CodesMatchingNoTableEntryFail) {
   // All one bits: no DC code of up to 16 bits starts with 1111.
   std::vector<uint8_t> scan;
