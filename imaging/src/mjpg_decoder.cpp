@@ -132,10 +132,11 @@ struct BitReader {
     bits = taken;
     return true;
   }
-  // Byte by byte: stuffed 0xFF 0x00, markers, the end of the stream.
+  // Up to more than 56 bits: the bytes before a 0xFF at once, then byte by
+  // byte: stuffed 0xFF 0x00, markers, the end of the stream.
   __attribute__((noinline)) void FillSlow() {
     while (bits <= 56) {
-      if (FillFast()) return;
+      if (FillFast()) continue;
       uint32_t b = 0;
       if (atMarker || p >= end) {
         pad += 8;

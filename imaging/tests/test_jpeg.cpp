@@ -412,9 +412,10 @@ TEST(MjpgStill, EndOfBlockAtTheEndOfALumaRowKeepsTheRowBelow) {
 }
 
 TEST(MjpgStill, StuffedBytesAnywhereInTheScan) {
-  // DC differences +1023 and -1023 (category 10: ten one bits, then ten
-  // zero bits) put stuffed 0xFF 0x00 pairs at every position relative to
-  // the reader's refills, with and without restart markers between them.
+  // DC differences +2047 and -2047 (category 11, code 1011: then eleven one
+  // bits, or eleven zero bits) put stuffed 0xFF 0x00 pairs a few bytes apart
+  // at every position relative to the reader's refills, with and without
+  // restart markers between them.
   for (int interval : {0, 5}) {
     GreyOptions o;
     o.width = 256;
@@ -432,14 +433,14 @@ TEST(MjpgStill, StuffedBytesAnywhereInTheScan) {
       }
       // After a marker the predictor starts at 0 again: +1023 first.
       const bool up = interval ? (m % interval) % 2 == 0 : m % 2 == 0;
-      w.Put(10, 4);
-      w.Put(up ? 1023 : 0, 10);
+      w.Put(11, 4);
+      w.Put(up ? 2047 : 0, 11);
       w.Put(kEob, 3);
     }
     const auto seg = w.Finish();
     scan.insert(scan.end(), seg.begin(), seg.end());
     const auto s = GreyStream(o, scan);
-    ASSERT_GT(std::count(s.begin(), s.end(), 0xFF), 15);
+    ASSERT_GT(std::count(s.begin(), s.end(), 0xFF), 20);
     for (auto level : imgtest::SupportedLevels()) {
       imgtest::ScopedLevel scoped(level);
       bool ok;
@@ -454,6 +455,46 @@ TEST(MjpgStill, StuffedBytesAnywhereInTheScan) {
             ASSERT_EQ(pic[(y * 256 + x) * 3], want) << interval << " " << imgtest::LevelName(level) << " block " << m;
       }
     }
+  }
+}
+
+TEST(MjpgStill, StuffedBytesBackToBackRefillInFull) {
+  // AC codes: end of block "0", run 0 / size 15 "10". Twenty coefficients
+  // +32767 per block ("10" and fifteen one bits, 17 bits each) make a scan
+  // of mostly 0xFF 0x00 pairs: every refill meets them, and must still leave
+  // room for the next two codes in full.
+  std::vector<uint8_t> table{0x10, 1, 1};
+  table.resize(17, 0);
+  table.push_back(0x00);
+  table.push_back(0x0F);
+  BitWriter w;
+  for (int m = 0; m < 8; ++m) {
+    w.Put(0, 4);  // DC category 0
+    for (int i = 0; i < 20; ++i) {
+      w.Put(2, 2);
+      w.Put(32767, 15);
+    }
+    w.Put(0, 1);
+  }
+  GreyOptions o;
+  o.width = 64;
+  const auto s = GreyStream(o, w.Finish(), &table);
+  ASSERT_GT(std::count(s.begin(), s.end(), 0xFF), 150);
+  // The expected block: zigzag indices 1..20 at 32767 (quantiser 1).
+  static const uint8_t kNatural[21] = {0, 1, 8, 16, 9, 2, 3, 10, 17, 24, 32, 25, 18, 11, 4, 5, 12, 19, 26, 33, 40};
+  alignas(32) int16_t block[64] = {};
+  for (int i = 1; i <= 20; ++i) block[kNatural[i]] = 32767;
+  uint8_t samples[64];
+  img::ScalarKernels().idctBlocks(block, 1, samples, 8);
+  for (auto level : imgtest::SupportedLevels()) {
+    imgtest::ScopedLevel scoped(level);
+    bool ok;
+    const auto pic = Decode(s, 64, 8, &ok);
+    ASSERT_TRUE(ok) << imgtest::LevelName(level);
+    for (int m = 0; m < 8; ++m)
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+          ASSERT_EQ(pic[(y * 64 + m * 8 + x) * 3], samples[y * 8 + x]) << imgtest::LevelName(level) << " block " << m;
   }
 }
 
