@@ -396,10 +396,13 @@ bool Soak::Prepare() {
     Say("the bench camera's capture interface is missing\n");
     return false;
   }
-  HWND stray = FindWindowA(kMainClass, nullptr);
-  if (stray != nullptr) {
-    Say("a monitor is running already; the soak needs its own\n");
-    return false;
+  // A monitor left running by someone else would answer in place of ours.
+  if (HWND stray = FindWindowA(kMainClass, nullptr)) {
+    PostMessageA(stray, WM_CLOSE, 0, 0);
+    if (!wintest::WaitForNoWindow(kMainClass, nullptr, 8000)) {
+      Say("a monitor is running already and does not end; the soak needs its own\n");
+      return false;
+    }
   }
   wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath);
   wintest::RegSetDword(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "AudioStatus", 0);
