@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "button_script.h"
@@ -127,6 +129,31 @@ TEST(ProcessFigures, SeeHandlesAndThreadsComeAndGo) {
   std::vector<char> block(32u << 20, 1);
   const int64_t privateAfter = z9soak::MeasureProcess(self, source).privateBytes;
   EXPECT_GE(privateAfter - privateBefore, 30 << 20) << block[12345];
+}
+
+// The stand-in's allowance counts unnamed semaphores by their description:
+// anything else must not pass as one.
+TEST(ProcessFigures, NewHandlesAreListedWithTypeAndName) {
+  const DWORD self = GetCurrentProcessId();
+  // The first named object opens the system's folder of names, for good.
+  CloseHandle(CreateSemaphoreA(nullptr, 0, 1, "z9soak-first"));
+  const std::vector<unsigned> before = z9soak::HandleValues(self);
+  if (before.empty()) GTEST_SKIP() << "no handle table on this system";
+  HANDLE semaphore = CreateSemaphoreA(nullptr, 0, 1, nullptr);
+  HANDLE named = CreateSemaphoreA(nullptr, 0, 1, "z9soak-named");
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::vector<std::string> added;
+  for (unsigned v : z9soak::HandleValues(self))
+    if (std::find(before.begin(), before.end(), v) == before.end()) added.push_back(z9soak::DescribeHandle(self, v));
+  CloseHandle(semaphore);
+  CloseHandle(named);
+  CloseHandle(event);
+  ASSERT_EQ(added.size(), 3u) << (added.empty() ? "" : added.back());
+  EXPECT_EQ(std::count(added.begin(), added.end(), "Semaphore "), 1);
+  EXPECT_EQ(std::count(added.begin(), added.end(), "Event "), 1);
+  EXPECT_EQ(std::count_if(added.begin(), added.end(),
+                          [](const std::string& d) { return d.find("z9soak-named") != std::string::npos; }),
+            1);
 }
 
 }  // namespace
