@@ -293,6 +293,35 @@ int MonitorTest::ThreadCount() {
   return n;
 }
 
+std::vector<HANDLE> MonitorTest::SuspendWorkerThreads() {
+  std::vector<HANDLE> held;
+  const DWORD windowThread = GetWindowThreadProcessId(window, nullptr);
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snap == INVALID_HANDLE_VALUE) return held;
+  THREADENTRY32 t{};
+  t.dwSize = sizeof t;
+  for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t)) {
+    if (t.th32OwnerProcessID != monitor.Id() || t.th32ThreadID == windowThread) continue;
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, t.th32ThreadID);
+    if (thread == nullptr) continue;
+    if (SuspendThread(thread) == static_cast<DWORD>(-1)) {
+      CloseHandle(thread);
+      continue;
+    }
+    held.push_back(thread);
+  }
+  CloseHandle(snap);
+  return held;
+}
+
+void MonitorTest::ResumeThreads(std::vector<HANDLE>* threads) {
+  for (HANDLE thread : *threads) {
+    ResumeThread(thread);
+    CloseHandle(thread);
+  }
+  threads->clear();
+}
+
 Z9B_COUNTERS MonitorTest::Counters() {
   Z9B_COUNTERS c{};
   EXPECT_TRUE(bench.GetCounters(&c));

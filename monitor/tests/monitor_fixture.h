@@ -98,6 +98,11 @@ class MonitorTest : public ::testing::Test {
   DWORD ProcessId() const { return monitor.Id(); }
   // Threads the monitor process has now (Wine's own threads included).
   int ThreadCount();
+  // Suspends every thread of the monitor but its window's and returns their
+  // handles; ResumeThreads lets them go on. Holds the shutdown inside its
+  // wait for the polling thread, where the window still answers.
+  std::vector<HANDLE> SuspendWorkerThreads();
+  static void ResumeThreads(std::vector<HANDLE>* threads);
 
   // Posts WM_COMMAND with a registered message's id.
   void PostEvent(const char* messageName, LPARAM lParam = 0);

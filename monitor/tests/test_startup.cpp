@@ -119,10 +119,15 @@ TEST_F(Startup, CloseStopsEverythingAndEndsTheProcess) {
   ASSERT_TRUE(Start());
   ASSERT_TRUE(WaitButtonRequests(2, 5000));
   // The shutdown's lines, read while the main thread still answers (it
-  // handles sent messages while it waits for the polling thread).
+  // handles sent messages while it waits for the polling thread). The
+  // monitor's other threads are held meanwhile, or a quick end could take
+  // the window away before the test has read them.
   const size_t mark = log.Size();
+  std::vector<HANDLE> held = SuspendWorkerThreads();
+  ASSERT_FALSE(held.empty()) << "no polling thread to hold";
   PostMessageA(window, WM_CLOSE, 0, 0);
   while (log.Refresh() && log.Count("ClosePollingThread", mark) == 0) Sleep(5);
+  ResumeThreads(&held);
   EXPECT_EQ(log.Count("StillMnt_UnInit", mark), 1) << log.Dump(mark);
   EXPECT_EQ(log.Count("ClosePollingThread", mark), 1) << log.Dump(mark);
   EXPECT_LT(log.Find("StillMnt_UnInit", mark), log.Find("ClosePollingThread", mark));
