@@ -330,7 +330,9 @@ TEST_F(Presence, ResumeRestartsPollingOnlyWhenTheCameraOpens) {
   ASSERT_TRUE(bench.Unplug());
   ASSERT_TRUE(log.WaitFor("Thread killed.....", 5000, 1, mark)) << log.Dump(mark);
   mark = log.Size();
+  SetSetting("DeviceStatus", 6);  // reset by the resume itself, not by a thread start
   EXPECT_EQ(SendPower(PBT_APMRESUMESUSPEND), 0);
+  EXPECT_EQ(Setting("DeviceStatus"), 0u);
   const int resume = log.Find("StillMnt_Resume", mark);
   ASSERT_GE(resume, 0) << log.Dump(mark);
   EXPECT_EQ(log.Find("Device disconnect..", resume), resume + 1) << log.Dump(mark);
