@@ -10,10 +10,7 @@
 #include <cstring>
 #include <random>
 
-#include "bench_client.h"
-#include "dialog_fixture.h"
-#include "stream_control.h"
-#include "video_inputs.h"
+#include "bench_dialog_fixture.h"
 
 namespace twntest {
 namespace {
@@ -21,23 +18,8 @@ namespace {
 constexpr char kMemory[] = "Error! Out of memory!";
 constexpr char kRefused[] = "ERROR 724:9791";
 
-class DialogFaults : public DialogTest {
+class DialogFaults : public BenchDialogTest {
  protected:
-  void SetUp() override {
-    DialogTest::SetUp();
-    ASSERT_TRUE(bench_.Open(15000));
-    ASSERT_TRUE(bench_.Reset());
-    z9bench::ResetStreamSettings();
-    std::string error;
-    ASSERT_TRUE(z9bench::ResetVideoInputs(&error)) << error;
-  }
-  void TearDown() override {
-    DialogTest::TearDown();
-    bench_.Reset();
-  }
-
-  void Click(int id) { SendMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-
   // One capture: the boxes it showed and whether a picture reached the host
   // (its size from ImageInfo, checked against the block's own header).
   struct Capture {
@@ -101,7 +83,6 @@ class DialogFaults : public DialogTest {
     ASSERT_TRUE(bench_.UploadStill(up, payload.data(), payload.size()));
   }
 
-  z9bench::Bench bench_;
 };
 
 std::vector<uint8_t> RandomPayload(size_t n, uint32_t seed) {

@@ -12,10 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bench_client.h"
-#include "dialog_fixture.h"
-#include "stream_control.h"
-#include "video_inputs.h"
+#include "bench_dialog_fixture.h"
 
 namespace twntest {
 namespace {
@@ -28,21 +25,8 @@ BOOL CALLBACK FindFormatList(HWND w, LPARAM p) {
   return TRUE;
 }
 
-class Preview : public DialogTest {
+class Preview : public BenchDialogTest {
  protected:
-  void SetUp() override {
-    DialogTest::SetUp();
-    ASSERT_TRUE(bench_.Open(15000));
-    ASSERT_TRUE(bench_.Reset());
-    z9bench::ResetStreamSettings();
-    std::string error;
-    ASSERT_TRUE(z9bench::ResetVideoInputs(&error)) << error;
-  }
-  void TearDown() override {
-    DialogTest::TearDown();
-    bench_.Reset();
-    z9bench::ResetStreamSettings();
-  }
 
   // The camera answers every still with this one until the next reset.
   void UploadSticky(uint8_t format, uint32_t width, uint32_t height, uint8_t sizeCode,
@@ -86,7 +70,6 @@ class Preview : public DialogTest {
     return dib;
   }
 
-  void Click(int id) { SendMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
   RECT ClientRectOf(int id) {
     RECT r = {};
@@ -158,7 +141,6 @@ class Preview : public DialogTest {
     return picked;
   }
 
-  z9bench::Bench bench_;
   std::vector<uint8_t> still_;
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench_client.h"
+#include "debug_output.h"
 #include "device_control.h"
 #include "device_presence.h"
 #include "monitor_state.h"
@@ -23,35 +24,6 @@ namespace {
 
 constexpr uint16_t kLevel = 0x8176;
 constexpr uint16_t kDirection = 0x8177;
-
-// The debugger output of this process while one is alive.
-class DebugOutput {
- public:
-  DebugOutput() {
-    Current() = this;
-    handler_ = AddVectoredExceptionHandler(1, &DebugOutput::Handler);
-  }
-  ~DebugOutput() {
-    if (handler_ != nullptr) RemoveVectoredExceptionHandler(handler_);
-    Current() = nullptr;
-  }
-  std::vector<std::string> lines;
-
- private:
-  static DebugOutput*& Current() {
-    static DebugOutput* current = nullptr;
-    return current;
-  }
-  static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
-    const EXCEPTION_RECORD* r = info->ExceptionRecord;
-    if (r->ExceptionCode == 0x40010006 /* DBG_PRINTEXCEPTION_C */ && r->NumberParameters >= 2 && Current()) {
-      const char* text = reinterpret_cast<const char*>(r->ExceptionInformation[1]);
-      if (text != nullptr) Current()->lines.emplace_back(text);
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
-  }
-  void* handler_ = nullptr;
-};
 
 class Channel : public ::testing::Test {
  protected:

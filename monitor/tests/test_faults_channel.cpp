@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_client.h"
+#include "debug_output.h"
 #include "device_control.h"
 #include "device_presence.h"
 #include "messenger.h"
@@ -26,35 +27,6 @@ namespace {
 
 constexpr uint16_t kProbeRegister = 0x8123;
 constexpr uint8_t kProbeValue = 0x3C;
-
-// The debugger lines this process writes while one is alive.
-class DebugLines {
- public:
-  DebugLines() {
-    Current() = this;
-    handler_ = AddVectoredExceptionHandler(1, &DebugLines::Handler);
-  }
-  ~DebugLines() {
-    if (handler_ != nullptr) RemoveVectoredExceptionHandler(handler_);
-    Current() = nullptr;
-  }
-  std::vector<std::string> lines;
-
- private:
-  static DebugLines*& Current() {
-    static DebugLines* current = nullptr;
-    return current;
-  }
-  static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
-    const EXCEPTION_RECORD* r = info->ExceptionRecord;
-    if (r->ExceptionCode == 0x40010006 /* DBG_PRINTEXCEPTION_C */ && r->NumberParameters >= 2 && Current()) {
-      const char* text = reinterpret_cast<const char*>(r->ExceptionInformation[1]);
-      if (text != nullptr) Current()->lines.emplace_back(text);
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
-  }
-  void* handler_ = nullptr;
-};
 
 class ChannelFaults : public ::testing::Test {
  protected:
@@ -97,7 +69,7 @@ const char* NameOf(Kind k) {
 
 Outcome Send(Kind kind, HANDLE h) {
   Outcome o;
-  DebugLines out;
+  DebugOutput out;
   switch (kind) {
     case Kind::kButton: o.result = ReadButtonState(h); break;
     case Kind::kStillSize: o.result = QueryStillBufferSize(h); break;
