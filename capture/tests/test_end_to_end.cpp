@@ -24,19 +24,7 @@ namespace {
 const std::string kFolder = "C:\\bench\\e2e";
 const std::string kHostLog = kFolder + "\\host.log";
 
-std::vector<std::string> HostLog() {
-  std::string bytes;
-  std::vector<std::string> lines;
-  if (!wintest::ReadFileBytes(kHostLog, &bytes)) return lines;
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t end = bytes.find("\r\n", pos);
-    if (end == std::string::npos) end = bytes.size();
-    lines.push_back(bytes.substr(pos, end - pos));
-    pos = end + 2;
-  }
-  return lines;
-}
+std::vector<std::string> HostLog() { return wintest::ReadFileLines(kHostLog); }
 
 int CountLines(const std::string& prefix) {
   int n = 0;
@@ -46,17 +34,8 @@ int CountLines(const std::string& prefix) {
 
 // The bench's colour bars as a YUY2 payload.
 std::vector<uint8_t> ColourBarsYuy2(uint32_t w, uint32_t h) {
-  std::vector<uint8_t> p(static_cast<size_t>(w) * h * 2);
-  for (uint32_t y = 0; y < h; ++y)
-    for (uint32_t x = 0; x < w; x += 2) {
-      const Z9B_BAR_COLOUR& a = kZ9bBars[z9b_pattern_bar(x, y, w, h)];
-      const Z9B_BAR_COLOUR& b = kZ9bBars[z9b_pattern_bar(x + 1, y, w, h)];
-      uint8_t* q = &p[(static_cast<size_t>(y) * w + x) * 2];
-      q[0] = a.y;
-      q[1] = a.u;
-      q[2] = b.y;
-      q[3] = a.v;
-    }
+  std::vector<uint8_t> p(z9b_pattern_size(Z9B_STILL_YUY2, w, h));
+  z9b_pattern_draw(p.data(), Z9B_STILL_YUY2, w, h);
   return p;
 }
 

@@ -28,19 +28,7 @@ bool Step(bool ok, const std::string& what) {
   return ok;
 }
 
-std::vector<std::string> HostLog() {
-  std::string bytes;
-  std::vector<std::string> lines;
-  if (!wintest::ReadFileBytes(kHostLog, &bytes)) return lines;
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t end = bytes.find("\r\n", pos);
-    if (end == std::string::npos) end = bytes.size();
-    lines.push_back(bytes.substr(pos, end - pos));
-    pos = end + 2;
-  }
-  return lines;
-}
+std::vector<std::string> HostLog() { return wintest::ReadFileLines(kHostLog); }
 
 std::string FirstLine(const std::string& prefix) {
   for (const std::string& l : HostLog())

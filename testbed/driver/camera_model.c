@@ -221,53 +221,6 @@ static int reg_write(Z9Model* m, uint16_t address, uint8_t value) {
 
 /* ---- the still -------------------------------------------------------------- */
 
-static void draw_pattern(uint8_t* p, uint32_t format, uint32_t w, uint32_t h) {
-  uint32_t x, y;
-  switch (format) {
-    case Z9B_STILL_RGB: /* bottom-up rows of blue, green, red */
-      for (y = 0; y < h; ++y) {
-        uint8_t* row = p + (h - 1u - y) * w * 3u;
-        for (x = 0; x < w; ++x) {
-          const Z9B_BAR_COLOUR* c = &kZ9bBars[z9b_pattern_bar(x, y, w, h)];
-          row[x * 3u] = c->b;
-          row[x * 3u + 1u] = c->g;
-          row[x * 3u + 2u] = c->r;
-        }
-      }
-      break;
-    case Z9B_STILL_YUY2:
-    case Z9B_STILL_UYVY:
-      for (y = 0; y < h; ++y) {
-        uint8_t* row = p + y * w * 2u;
-        for (x = 0; x < w; x += 2u) {
-          const Z9B_BAR_COLOUR* c = &kZ9bBars[z9b_pattern_bar(x, y, w, h)];
-          uint8_t* q = row + x * 2u;
-          if (format == Z9B_STILL_YUY2) {
-            q[0] = c->y; q[1] = c->u; q[2] = c->y; q[3] = c->v;
-          } else {
-            q[0] = c->u; q[1] = c->y; q[2] = c->v; q[3] = c->y;
-          }
-        }
-      }
-      break;
-    case Z9B_STILL_I420: {
-      uint8_t* u = p + w * h;
-      uint8_t* v = u + (w / 2u) * (h / 2u);
-      for (y = 0; y < h; ++y)
-        for (x = 0; x < w; ++x) p[y * w + x] = kZ9bBars[z9b_pattern_bar(x, y, w, h)].y;
-      for (y = 0; y < h / 2u; ++y)
-        for (x = 0; x < w / 2u; ++x) {
-          const Z9B_BAR_COLOUR* c = &kZ9bBars[z9b_pattern_bar(x * 2u, y * 2u, w, h)];
-          u[y * (w / 2u) + x] = c->u;
-          v[y * (w / 2u) + x] = c->v;
-        }
-      break;
-    }
-    default:
-      break;
-  }
-}
-
 static Z9Result answer_still(Z9Model* m, uint8_t* out, uint32_t outLen, int hasValue, int32_t value) {
   Z9B_STILL_UPLOAD h;
   uint32_t length, limit;
@@ -300,7 +253,7 @@ static Z9Result answer_still(Z9Model* m, uint8_t* out, uint32_t outLen, int hasV
   } else if (m->uploadPresent) {
     copy_bytes(out + 40, m->upload, length);
   } else {
-    draw_pattern(out + 40, h.format, h.width, h.height);
+    z9b_pattern_draw(out + 40, h.format, h.width, h.height);
   }
   if (out[24] == 0 && length > 0) m->counters.stillsDelivered++;
   if (m->uploadPresent && !(m->uploadHeader.flags & Z9B_UPLOAD_STICKY)) clear_upload(m);

@@ -47,4 +47,54 @@ static inline uint32_t z9b_pattern_size(uint32_t format, uint32_t width, uint32_
   }
 }
 
+/* Draws the pattern as a width x height payload of `format` (codes as for
+   z9b_pattern_size: 0 RGB bottom-up, 4 I420, 5 YUY2, 7 UYVY) into p, which
+   holds z9b_pattern_size bytes; other formats draw nothing. */
+static inline void z9b_pattern_draw(uint8_t* p, uint32_t format, uint32_t w, uint32_t h) {
+  uint32_t x, y;
+  switch (format) {
+    case 0u: /* bottom-up rows of blue, green, red */
+      for (y = 0; y < h; ++y) {
+        uint8_t* row = p + (h - 1u - y) * w * 3u;
+        for (x = 0; x < w; ++x) {
+          const Z9B_BAR_COLOUR* c = &kZ9bBars[z9b_pattern_bar(x, y, w, h)];
+          row[x * 3u] = c->b;
+          row[x * 3u + 1u] = c->g;
+          row[x * 3u + 2u] = c->r;
+        }
+      }
+      break;
+    case 5u:
+    case 7u:
+      for (y = 0; y < h; ++y) {
+        uint8_t* row = p + y * w * 2u;
+        for (x = 0; x < w; x += 2u) {
+          const Z9B_BAR_COLOUR* c = &kZ9bBars[z9b_pattern_bar(x, y, w, h)];
+          uint8_t* q = row + x * 2u;
+          if (format == 5u) {
+            q[0] = c->y; q[1] = c->u; q[2] = c->y; q[3] = c->v;
+          } else {
+            q[0] = c->u; q[1] = c->y; q[2] = c->v; q[3] = c->y;
+          }
+        }
+      }
+      break;
+    case 4u: {
+      uint8_t* u = p + w * h;
+      uint8_t* v = u + (w / 2u) * (h / 2u);
+      for (y = 0; y < h; ++y)
+        for (x = 0; x < w; ++x) p[y * w + x] = kZ9bBars[z9b_pattern_bar(x, y, w, h)].y;
+      for (y = 0; y < h / 2u; ++y)
+        for (x = 0; x < w / 2u; ++x) {
+          const Z9B_BAR_COLOUR* c = &kZ9bBars[z9b_pattern_bar(x * 2u, y * 2u, w, h)];
+          u[y * (w / 2u) + x] = c->u;
+          v[y * (w / 2u) + x] = c->v;
+        }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
 #endif /* Z9_STILL_PATTERN_H */

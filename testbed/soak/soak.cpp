@@ -643,17 +643,8 @@ void Soak::WarmUp() {
 // number in the first pixels, so that a stale picture shows.
 std::vector<uint8_t> StillPayload(int n) {
   constexpr uint32_t w = 640, h = 480;
-  std::vector<uint8_t> p(static_cast<size_t>(w) * h * 2);
-  for (uint32_t y = 0; y < h; ++y)
-    for (uint32_t x = 0; x < w; x += 2) {
-      const Z9B_BAR_COLOUR& a = kZ9bBars[z9b_pattern_bar(x, y, w, h)];
-      const Z9B_BAR_COLOUR& b = kZ9bBars[z9b_pattern_bar(x + 1, y, w, h)];
-      uint8_t* q = &p[(static_cast<size_t>(y) * w + x) * 2];
-      q[0] = a.y;
-      q[1] = a.u;
-      q[2] = b.y;
-      q[3] = a.v;
-    }
+  std::vector<uint8_t> p(z9b_pattern_size(Z9B_STILL_YUY2, w, h));
+  z9b_pattern_draw(p.data(), Z9B_STILL_YUY2, w, h);
   for (int bit = 0; bit < 16; ++bit) p[static_cast<size_t>(bit) * 2] = (n >> bit) & 1 ? 235 : 16;
   return p;
 }

@@ -402,6 +402,20 @@ bool ReadFileBytes(const std::string& path, std::string* bytes) {
   return true;
 }
 
+std::vector<std::string> ReadFileLines(const std::string& path) {
+  std::string bytes;
+  std::vector<std::string> lines;
+  if (!ReadFileBytes(path, &bytes)) return lines;
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t end = bytes.find("\r\n", pos);
+    if (end == std::string::npos) end = bytes.size();
+    lines.push_back(bytes.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
+
 bool DeleteFileIfAny(const std::string& path) {
   return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
 }

@@ -131,6 +131,8 @@ bool IniWrite(const std::string& file, const char* section, const char* key, con
 std::string IniRead(const std::string& file, const char* section, const char* key, const char* def = "");
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool ReadFileBytes(const std::string& path, std::string* bytes);
+// The CR LF lines of a text file (none when it cannot be read).
+std::vector<std::string> ReadFileLines(const std::string& path);
 bool DeleteFileIfAny(const std::string& path);
 std::string WindowsDir();
 std::string SystemDir();
