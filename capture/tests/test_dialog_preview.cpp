@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "bench_dialog_fixture.h"
+#include "test_support.h"
 
 namespace twntest {
 namespace {
@@ -39,22 +40,14 @@ class Preview : public BenchDialogTest {
     up.flags = Z9B_UPLOAD_STICKY;
     up.payloadLength = static_cast<uint32_t>(payload.size());
     ASSERT_TRUE(bench_.UploadStill(up, payload.data(), payload.size()));
-    still_.assign(40, 0);
-    still_[25] = format;
+    still_ = z9::imgtest::MakeStill(format, width, height, payload);
     still_[26] = sizeCode;
-    std::memcpy(&still_[28], &height, 4);
-    std::memcpy(&still_[32], &width, 4);
-    still_.insert(still_.end(), payload.begin(), payload.end());
   }
 
   // The imaging library's picture of the uploaded still.
   std::vector<uint8_t> ExpectedDib(uint32_t* width, uint32_t* height) {
     z9::StillHeader h;
-    z9::ReadStillHeader(still_.data(), still_.size(), &h);
-    std::vector<uint8_t> dib(z9::PictureDibSize(h.width, h.height), 0);
-    z9::DecodeImage(dib.data() + 40, dib.size() - 40, still_.data(), still_.size());
-    if (h.format != 0) z9::FlipRows(dib.data() + 40, dib.size() - 40, h.width, h.height);
-    z9::WriteDibHeader(dib.data(), dib.size(), h.width, h.height);
+    std::vector<uint8_t> dib = z9::imgtest::PictureOfStill(still_, &h);
     *width = h.width;
     *height = h.height;
     const uint32_t sizes[3][2] = {{800, 600}, {1024, 768}, {1280, 960}};

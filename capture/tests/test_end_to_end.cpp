@@ -16,6 +16,7 @@
 #include "settings.h"
 #include "still_pattern.h"
 #include "stream_control.h"
+#include "test_support.h"
 #include "video_inputs.h"
 #include "wintest.h"
 
@@ -118,16 +119,8 @@ TEST(EndToEnd, ButtonPressLandsOnePictureAtTheHostThenF2AfterTheDialogCloses) {
   EXPECT_EQ(CountLines("info "), 2);
   std::string bmp;
   ASSERT_TRUE(wintest::ReadFileBytes(kFolder + "\\picture_001.bmp", &bmp));
-  std::vector<uint8_t> still(40, 0);
-  still[25] = z9::STICAP_YUY2;
-  const uint32_t w = 640, h = 480;
-  std::memcpy(&still[28], &h, 4);
-  std::memcpy(&still[32], &w, 4);
-  still.insert(still.end(), payload.begin(), payload.end());
-  std::vector<uint8_t> dib(z9::PictureDibSize(w, h));
-  z9::DecodeImage(dib.data() + 40, dib.size() - 40, still.data(), still.size());
-  z9::FlipRows(dib.data() + 40, dib.size() - 40, w, h);
-  z9::WriteDibHeader(dib.data(), dib.size(), w, h);
+  const std::vector<uint8_t> dib =
+      z9::imgtest::PictureOfStill(z9::imgtest::MakeStill(z9::STICAP_YUY2, 640, 480, payload));
   ASSERT_EQ(bmp.size(), 14 + dib.size());
   EXPECT_EQ(bmp.substr(0, 2), "BM");
   EXPECT_TRUE(std::memcmp(bmp.data() + 14, dib.data(), dib.size()) == 0);

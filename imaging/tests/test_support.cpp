@@ -111,4 +111,16 @@ std::vector<uint8_t> MakeStill(uint8_t format, uint32_t width, uint32_t height,
   return s;
 }
 
+std::vector<uint8_t> PictureOfStill(const std::vector<uint8_t>& still, StillHeader* header) {
+  StillHeader h;
+  if (!ReadStillHeader(still.data(), still.size(), &h)) return {};
+  std::vector<uint8_t> dib(PictureDibSize(h.width, h.height), 0);
+  if (dib.size() < kDibHeaderSize) return {};
+  DecodeImage(dib.data() + kDibHeaderSize, dib.size() - kDibHeaderSize, still.data(), still.size());
+  if (h.format != STICAP_RGB) FlipRows(dib.data() + kDibHeaderSize, dib.size() - kDibHeaderSize, h.width, h.height);
+  WriteDibHeader(dib.data(), dib.size(), h.width, h.height);
+  if (header != nullptr) *header = h;
+  return dib;
+}
+
 }  // namespace z9::imgtest

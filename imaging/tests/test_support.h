@@ -60,4 +60,9 @@ class ScopedLevel {
 std::vector<uint8_t> MakeStill(uint8_t format, uint32_t width, uint32_t height,
                                const std::vector<uint8_t>& payload);
 
+// The library's picture of a still as a capture hands it over before any
+// enlargement: a DIB of the header's size, decoded, rows flipped unless RGB.
+// Empty when the header cannot be read.
+std::vector<uint8_t> PictureOfStill(const std::vector<uint8_t>& still, StillHeader* header = nullptr);
+
 }  // namespace z9::imgtest

@@ -44,6 +44,7 @@
 #include "process_stats.h"
 #include "settings.h"
 #include "still_pattern.h"
+#include "test_support.h"
 #include "wintest.h"
 
 namespace {
@@ -652,16 +653,8 @@ std::vector<uint8_t> StillPayload(int n) {
 // The picture the host must save for `payload`: the 40-byte still header the
 // camera sends, decoded to a bottom-up DIB.
 std::string ExpectedBmp(const std::vector<uint8_t>& payload) {
-  constexpr uint32_t w = 640, h = 480;
-  std::vector<uint8_t> still(40, 0);
-  still[25] = z9::STICAP_YUY2;
-  std::memcpy(&still[28], &h, 4);
-  std::memcpy(&still[32], &w, 4);
-  still.insert(still.end(), payload.begin(), payload.end());
-  std::vector<uint8_t> dib(z9::PictureDibSize(w, h));
-  z9::DecodeImage(dib.data() + 40, dib.size() - 40, still.data(), still.size());
-  z9::FlipRows(dib.data() + 40, dib.size() - 40, w, h);
-  z9::WriteDibHeader(dib.data(), dib.size(), w, h);
+  const std::vector<uint8_t> dib =
+      z9::imgtest::PictureOfStill(z9::imgtest::MakeStill(z9::STICAP_YUY2, 640, 480, payload));
   return std::string(dib.begin(), dib.end());
 }
 
