@@ -6,7 +6,7 @@
 #  1. the capture chain (testbed/demo): Z9100Mnt.exe polls the camera, the TWAIN
 #     host stand-in opens the capture dialog with live preview, the camera's
 #     button is pressed and the picture lands at the host (saved as a BMP);
-#  2. the monitor's own paths (monitor/demo): Z9100Mnt.exe with its log window
+#  2. the monitor's own paths (testbed/demo/monitor_demo.cpp): Z9100Mnt.exe with its log window
 #     shown, a button press with a capture-dialog stand-in registered and one
 #     without, unplug and replug, the disconnect warning;
 # saves pictures under docs/pictures/ and prints what happened.
