@@ -8,8 +8,10 @@ namespace {
 
 constexpr char kImagingClass[] = "6BDD1FC6-810F-11D0-BEC7-08002BE2092F";
 
-// Whether `text` contains `upperPart`, regardless of the letter case of `text`.
-bool ContainsUpper(const char* text, const char* upperPart) {
+}  // namespace
+
+bool ContainsIgnoringCase(const char* text, const char* upperPart) {
+  if (text == nullptr || upperPart == nullptr) return false;
   char copy[512];
   const size_t n = std::strlen(text);
   if (n >= sizeof copy) return false;
@@ -17,8 +19,6 @@ bool ContainsUpper(const char* text, const char* upperPart) {
   UpperAscii(copy);
   return std::strstr(copy, upperPart) != nullptr;
 }
-
-}  // namespace
 
 int MatchDeviceId(const char* upperHardwareId, const DeviceId* ids, int count) {
   if (upperHardwareId == nullptr || upperHardwareId[0] == '\0') return -1;
@@ -30,13 +30,13 @@ int MatchDeviceId(const char* upperHardwareId, const DeviceId* ids, int count) {
 }
 
 bool IsImagingDriverKey(const char* driverKeyName) {
-  return driverKeyName != nullptr && ContainsUpper(driverKeyName, kImagingClass);
+  return driverKeyName != nullptr && ContainsIgnoringCase(driverKeyName, kImagingClass);
 }
 
 bool IsOemInfName(const char* infName) {
   if (infName == nullptr || infName[0] == '\0') return false;
   if (std::strpbrk(infName, "\\/:") != nullptr) return false;
-  return ContainsUpper(infName, "OEM");
+  return ContainsIgnoringCase(infName, "OEM");
 }
 
 }  // namespace z9rmv

@@ -11,6 +11,9 @@ namespace z9rmv {
 // hardware id contains, or -1 when none does.
 int MatchDeviceId(const char* upperHardwareId, const DeviceId* ids, int count);
 
+// Whether `text` contains `upperPart` (upper case) in any letter case.
+bool ContainsIgnoringCase(const char* text, const char* upperPart);
+
 // Whether a driver key name belongs to the imaging device class.
 bool IsImagingDriverKey(const char* driverKeyName);
 

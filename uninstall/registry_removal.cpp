@@ -1,14 +1,69 @@
 #include "registry_removal.h"
 
-#include <windows.h>
-#include <shlwapi.h>
-
-#include <cstring>
-
-#include "paths.h"
+#include "device_match.h"
 #include "win_handles.h"
 
 namespace z9rmv {
+
+namespace {
+
+using DeleteKeyInViewFn = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+
+DeleteKeyInViewFn FindDeleteKeyInView() {
+  HMODULE advapi = GetModuleHandleA("advapi32");
+  if (advapi == nullptr) return nullptr;
+  return reinterpret_cast<DeleteKeyInViewFn>(GetProcAddress(advapi, "RegDeleteKeyExA"));
+}
+
+// Subkeys deeper than this are not followed (a registry path has at most
+// 512 levels; the entries deleted here have two or three).
+constexpr int kDeepestTree = 32;
+
+// Deletes every subkey of `parent`\`name`, then the key itself.
+LONG DeleteTree(HKEY parent, const char* name, DWORD viewFlag, DeleteKeyInViewFn deleteInView, int depth) {
+  {
+    z9::UniqueHKey key;
+    const LONG rc = RegOpenKeyExA(parent, name, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | viewFlag, key.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    if (depth < kDeepestTree) {
+      // Always the first subkey: each one found is deleted before the next
+      // is asked for; one that cannot be deleted ends the walk.
+      for (;;) {
+        char child[256];  // registry key names are at most 255 characters
+        DWORD size = sizeof child;
+        if (RegEnumKeyExA(key.get(), 0, child, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        child[sizeof child - 1] = '\0';
+        if (DeleteTree(key.get(), child, viewFlag, deleteInView, depth + 1) != ERROR_SUCCESS) break;
+      }
+    }
+  }
+  if (KeyDeletionFor(viewFlag, deleteInView != nullptr) == KeyDeletion::InView)
+    return deleteInView(parent, name, viewFlag, 0);
+  return RegDeleteKeyA(parent, name);
+}
+
+}  // namespace
+
+KeyDeletion KeyDeletionFor(DWORD viewFlag, bool haveDeleteInView) {
+  return (viewFlag & (KEY_WOW64_64KEY | KEY_WOW64_32KEY)) != 0 && haveDeleteInView ? KeyDeletion::InView
+                                                                                   : KeyDeletion::Plain;
+}
+
+bool DeleteKeyTreeInView(const char* parent, const char* name, DWORD viewFlag) {
+  if (name == nullptr || name[0] == '\0') return false;  // never the parent itself
+  z9::UniqueHKey parentKey;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parent, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | viewFlag,
+                    parentKey.put()) != ERROR_SUCCESS)
+    return false;
+  return DeleteTree(parentKey.get(), name, viewFlag, FindDeleteKeyInView(), 0) == ERROR_SUCCESS;
+}
+
+bool DeleteValueInView(const char* keyPath, const char* name, DWORD viewFlag) {
+  z9::UniqueHKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE | viewFlag, key.put()) != ERROR_SUCCESS)
+    return false;
+  return RegDeleteValueA(key.get(), name) == ERROR_SUCCESS;
+}
 
 void DeletePropertyPageRegistration(UninstallContext* ctx) {
   z9::UniqueHKey mediaSets;
@@ -22,20 +77,20 @@ void DeletePropertyPageRegistration(UninstallContext* ctx) {
     if (rc == ERROR_MORE_DATA) continue;
     if (rc != ERROR_SUCCESS) return;
     name[sizeof name - 1] = '\0';
-    if (std::strstr(name, kPageRegistrationName) == nullptr) continue;
-    char path[sizeof kMediaSetsKey + sizeof name + 1];
-    const bool deleted =
-        JoinPath(path, sizeof path, kMediaSetsKey, name) && SHDeleteKeyA(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS;
+    if (!ContainsIgnoringCase(name, kPageRegistrationName)) continue;
+    const bool deleted = DeleteKeyTreeInView(kMediaSetsKey, name, ctx->registryViewFlag);
     ctx->debugList.Line(deleted ? "Delete property page key >>success" : "Delete property page key >>fail");
     return;
   }
 }
 
-void DeleteAddRemoveEntry() { SHDeleteKeyA(HKEY_LOCAL_MACHINE, kAddRemoveKey); }
+void DeleteAddRemoveEntry(const UninstallContext& ctx) {
+  DeleteKeyTreeInView(kUninstallListKey, kAddRemoveName, ctx.registryViewFlag);
+}
 
-void DeleteStartupAndSettings() {
-  SHDeleteValueA(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
-  SHDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallSettingsKey);
+void DeleteStartupAndSettings(const UninstallContext& ctx) {
+  DeleteValueInView(kRunKey, kRunValue, ctx.registryViewFlag);
+  DeleteKeyTreeInView(kSettingsParentKey, kSettingsName, ctx.registryViewFlag);
 }
 
 }  // namespace z9rmv

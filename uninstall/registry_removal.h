@@ -1,8 +1,11 @@
 // The registry entries an uninstall deletes: the property-page registration
 // under MediaSets, the Add/Remove Programs entry, the start-up value and the
-// settings key. Deletions go through the shell's recursive functions, which
-// take no view flag; reads and the key enumeration use the context's flag.
+// settings key. Everything is deleted in the registry view it is read
+// through (the context's view flag): on 64-bit Windows a 32-bit uninstaller
+// reads the 64-bit view, and a deletion through the process's own view would
+// leave the entries where they are.
 #pragma once
+#include <windows.h>
 
 #include "uninstall_context.h"
 
@@ -10,16 +13,32 @@ namespace z9rmv {
 
 constexpr char kMediaSetsKey[] = "SYSTEM\\CurrentControlSet\\Control\\MediaSets";
 constexpr char kPageRegistrationName[] = "{8C38BFCC-8D4D-4A5A-885B-270A9B4B6003}";
-constexpr char kAddRemoveKey[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{FC9B811E-39BC-4813-9E29-B83CCF700010}";
+constexpr char kUninstallListKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr char kAddRemoveName[] = "{FC9B811E-39BC-4813-9E29-B83CCF700010}";
 constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunValue[] = "Z9100Mnt";
+constexpr char kSettingsParentKey[] = "SOFTWARE\\RidEva";
+constexpr char kSettingsName[] = "Z9100";
 
-// The first MediaSets subkey whose name contains the control set's id, with
-// all its subkeys; one debug line when one was found, none otherwise.
+// How a key is deleted: the shell's and the plain deletion open the key to
+// delete in the process's own view, so a view flag needs the deletion that
+// takes one (Vista and 64-bit XP; looked up at run time, as it is missing on
+// the systems that have no second view).
+enum class KeyDeletion { Plain, InView };
+KeyDeletion KeyDeletionFor(DWORD viewFlag, bool haveDeleteInView);
+
+// Deletes `name` below HKEY_LOCAL_MACHINE\`parent` with all its subkeys, every
+// open and deletion in the view `viewFlag` names. True when it is gone.
+bool DeleteKeyTreeInView(const char* parent, const char* name, DWORD viewFlag);
+// Deletes value `name` of HKEY_LOCAL_MACHINE\`keyPath` in the view `viewFlag` names.
+bool DeleteValueInView(const char* keyPath, const char* name, DWORD viewFlag);
+
+// The first MediaSets subkey whose name contains the control set's id (in
+// any letter case), with all its subkeys; one debug line when one was found,
+// none otherwise.
 void DeletePropertyPageRegistration(UninstallContext* ctx);
-void DeleteAddRemoveEntry();
+void DeleteAddRemoveEntry(const UninstallContext& ctx);
 // The start-up value, then the settings key with all subkeys.
-void DeleteStartupAndSettings();
+void DeleteStartupAndSettings(const UninstallContext& ctx);
 
 }  // namespace z9rmv

@@ -39,8 +39,8 @@ void RunUninstall(HINSTANCE instance, UninstallContext* ctx, const UninstallText
     if (ctx->debug != 0) ctx->debugList.Open(instance);
     StopMonitor();
     DeletePropertyPageRegistration(ctx);
-    if (!ctx->silent) DeleteAddRemoveEntry();
-    DeleteStartupAndSettings();
+    if (!ctx->silent) DeleteAddRemoveEntry(*ctx);
+    DeleteStartupAndSettings(*ctx);
     if (!RemoveCameraDevices(ctx, texts)) return;
   }
   if (!ctx->silent) FinishInteractive(*ctx, texts);

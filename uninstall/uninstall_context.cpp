@@ -29,17 +29,22 @@ constexpr DWORD kLongestStoredId = 4096;
 
 enum class ReadResult { Missing, Read };
 
+bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
 ReadResult ReadOneId(HKEY key, const char* name, DeviceId* out) {
   out->text[0] = '\0';
   out->usable = false;
+  DWORD type = REG_NONE;
   DWORD size = 0;
-  const LONG probe = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size);
+  const LONG probe = RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
   if (probe == ERROR_FILE_NOT_FOUND) return ReadResult::Missing;
   if (probe != ERROR_SUCCESS && probe != ERROR_MORE_DATA) return ReadResult::Missing;
-  if (size > kLongestStoredId) return ReadResult::Read;  // present, never matched
+  if (!IsTextType(type)) return ReadResult::Read;           // present, never matched
+  if (size > kLongestStoredId) return ReadResult::Read;
   std::vector<char> bytes(size + 1, '\0');
   DWORD got = size;
-  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(bytes.data()), &got) != ERROR_SUCCESS)
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &got) != ERROR_SUCCESS ||
+      !IsTextType(type))
     return ReadResult::Read;
   bytes[got < size ? got : size] = '\0';
   const size_t length = std::strlen(bytes.data());

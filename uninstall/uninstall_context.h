@@ -8,12 +8,14 @@
 #include <cstddef>
 
 #include "debug_list.h"
+#include "settings.h"
 
 namespace z9rmv {
 
 constexpr size_t kMaxDeviceIds = 60;
-// Bytes of one device-id slot, terminating zero included.
-constexpr size_t kDeviceIdSlot = 32;
+// Bytes of one device-id slot, terminating zero included: as long as the
+// monitor's, so that any id the monitor can open the camera by is matched whole.
+constexpr size_t kDeviceIdSlot = z9::kDeviceIdSize;
 
 constexpr char kUninstallSettingsKey[] = "SOFTWARE\\RidEva\\Z9100";
 
@@ -26,10 +28,13 @@ enum Platform : int {
 // Platform code for GetVersionEx's platform id.
 int PlatformFor(DWORD platformId);
 
-// One "DeviceId" / "DeviceId<n>" value. A value that is present but empty,
-// or too long for its slot, is kept as read (it says the camera software is
-// installed) but is never used to match a device: an empty fragment is part
-// of every hardware id, and a cut one is shorter than what was stored.
+// One "DeviceId" / "DeviceId<n>" value. A value that is present but not text
+// (REG_SZ or REG_EXPAND_SZ, taken as stored), empty, or too long for its slot
+// is kept as read (it says the camera software is installed) but is never
+// used to match a device: the bytes of a number or a binary value are no id
+// (a DWORD may spell "USB"), an empty fragment is part of every hardware id,
+// and a cut one is shorter than what was stored. A multi-string is a list,
+// not one id, and is not taken either.
 struct DeviceId {
   char text[kDeviceIdSlot];  // upper case; "" when not usable
   bool usable;

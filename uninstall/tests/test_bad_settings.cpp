@@ -1,8 +1,8 @@
 // What the uninstaller reads, broken in every way an old installer or a
 // damaged disk could leave it: device ids stored in every wrong type and
 // size (each counted, each text inside its slot and terminated, only a text
-// of 1 to 31 characters before its first zero ever matched), and its texts
-// from a language file whose every line is 100,000 characters long.
+// value of 1 to 259 characters before its first zero ever matched), and its
+// texts from a language file whose every line is 100,000 characters long.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,6 +12,7 @@
 
 #include "registry_view.h"
 #include "settings.h"
+#include "device_match.h"
 #include "uninstall_context.h"
 #include "uninstall_texts.h"
 #include "wintest.h"
@@ -26,36 +27,41 @@ struct Stored {
   const char* what;
   DWORD type;
   std::string bytes;
+  const char* usableAs;  // the id it becomes; nullptr: never matched
 };
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-TEST(BadDeviceIds, EveryTypeAndSizeStaysInItsSlot) {
+TEST(BadDeviceIds, OnlyTextsThatFitTheirSlotBecomeIds) {
   std::mt19937 random(31);
   std::string noise(100, '\0');
   for (char& c : noise) c = static_cast<char>(random() | 1);  // no zero byte inside
+  const std::string long259 = std::string(259, 'k');
+  const std::string upper259 = std::string(259, 'K');
   const std::vector<Stored> forms = {
-      {"empty binary", REG_BINARY, ""},
-      {"one byte, no zero", REG_BINARY, "v"},
-      {"text without its zero", REG_BINARY, "vid_fff1"},
-      {"a zero in the middle", REG_BINARY, std::string("VID\0PID", 7)},
-      {"a zero first", REG_BINARY, std::string("\0VID", 4)},
-      {"dword", REG_DWORD, std::string("\x41\x42\x43\x44", 4)},
-      {"dword with zeros", REG_DWORD, std::string("\x07\0\0\0", 4)},
-      {"qword", REG_QWORD, std::string("\x41\x42\x43\x44\x45\x46\x47\x48", 8)},
-      {"multi text", REG_MULTI_SZ, std::string("pid_a14c\0other\0\0", 16)},
-      {"expand text", REG_EXPAND_SZ, std::string("%WINDIR%\0", 9)},
-      {"31 bytes, no zero", REG_BINARY, std::string(31, 'K')},
-      {"32 bytes, no zero", REG_BINARY, std::string(32, 'K')},
-      {"33 bytes, no zero", REG_BINARY, std::string(33, 'K')},
-      {"100 noise bytes", REG_BINARY, noise},
-      {"4096 bytes", REG_SZ, std::string(4095, 'L') + std::string(1, '\0')},
-      {"4097 bytes, no zero", REG_BINARY, std::string(4097, 'M')},
-      {"unknown type", 99, std::string("VID_1\0", 6)},
+      // Not text: whatever the bytes spell, never an id.
+      {"empty binary", REG_BINARY, "", nullptr},
+      {"one byte, no zero", REG_BINARY, "v", nullptr},
+      {"text without its zero", REG_BINARY, "vid_fff1", nullptr},
+      {"binary USB with a zero", REG_BINARY, std::string("USB\0", 4), nullptr},
+      {"dword spelling USB", REG_DWORD, std::string("USB\0", 4), nullptr},
+      {"dword", REG_DWORD, std::string("\x41\x42\x43\x44", 4), nullptr},
+      {"big-endian dword", REG_DWORD_BIG_ENDIAN, std::string("USB\0", 4), nullptr},
+      {"qword", REG_QWORD, std::string("\x41\x42\x43\x44\x45\x46\x47\x48", 8), nullptr},
+      {"multi text", REG_MULTI_SZ, std::string("pid_a14c\0other\0\0", 16), nullptr},
+      {"100 noise bytes", REG_BINARY, noise, nullptr},
+      {"4097 bytes, no zero", REG_BINARY, std::string(4097, 'M'), nullptr},
+      {"unknown type", 99, std::string("VID_1\0", 6), nullptr},
+      {"none type", REG_NONE, std::string("VID_2\0", 6), nullptr},
+      // Text: up to its first zero, upper-cased, when it fits.
+      {"plain text", REG_SZ, std::string("vid_fff1\0", 9), "VID_FFF1"},
+      {"text without its zero, as text", REG_SZ, "vid_fff1", "VID_FFF1"},
+      {"a zero in the middle", REG_SZ, std::string("VID\0PID", 7), "VID"},
+      {"a zero first", REG_SZ, std::string("\0VID", 4), nullptr},
+      {"expand text, not expanded", REG_EXPAND_SZ, std::string("%WINDIR%\0", 9), "%WINDIR%"},
+      {"259 characters", REG_SZ, long259 + std::string(1, '\0'), upper259.c_str()},
+      {"259 characters, no zero", REG_SZ, long259, upper259.c_str()},
+      {"260 characters", REG_SZ, std::string(260, 'k') + std::string(1, '\0'), nullptr},
+      {"4096 bytes", REG_SZ, std::string(4095, 'L') + std::string(1, '\0'), nullptr},
+      {"4097 bytes", REG_SZ, std::string(4096, 'L') + std::string(1, '\0'), nullptr},
   };
   wintest::RegDeleteKeyTree(HKEY_CURRENT_USER, "Software\\Z9RmvBadTest");
   for (size_t i = 0; i < forms.size(); ++i) {
@@ -78,17 +84,16 @@ TEST(BadDeviceIds, EveryTypeAndSizeStaysInItsSlot) {
     const DeviceId& id = ctx.deviceIds[i];
     const size_t n = strnlen(id.text, sizeof id.text);
     ASSERT_LT(n, sizeof id.text) << "not terminated inside its slot";
-    // What a reader bounded by the stored size makes of the bytes.
-    const std::string bytes = forms[i].bytes.size() > 4096 ? std::string() : forms[i].bytes;
-    const std::string text = bytes.substr(0, bytes.find('\0'));
-    if (!text.empty() && text.size() < sizeof id.text) {
+    if (forms[i].usableAs != nullptr) {
       EXPECT_TRUE(id.usable);
-      EXPECT_EQ(std::string(id.text), Upper(text));
+      EXPECT_EQ(std::string(id.text), forms[i].usableAs);
     } else {
-      EXPECT_FALSE(id.usable);
+      EXPECT_FALSE(id.usable) << "taken as \"" << id.text << '"';
       EXPECT_EQ(n, 0u);
     }
   }
+  // Not one of the values that are no id matches a hardware id they spell.
+  EXPECT_EQ(MatchDeviceId("USB\\VID_FFF1&PID_A14C", ctx.deviceIds, 13), -1);
 }
 
 TEST(BadUninstallLanguage, EveryKeyAHundredThousandCharacters) {

@@ -4,11 +4,13 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cleanup_batch.h"
 #include "command_word.h"
 #include "device_match.h"
 #include "paths.h"
+#include "registry_removal.h"
 #include "uninstall_context.h"
 #include "wintest.h"
 
@@ -141,6 +143,90 @@ TEST(Paths, QuotingOnlyWhereACommandLineWouldSplit) {
   EXPECT_STREQ(out, "");
 }
 
+TEST(RegistryDeletion, KeysNeedTheDeletionThatTakesAViewOnlyUnderAViewFlag) {
+  const struct {
+    DWORD flag;
+    bool haveDeleteInView;
+    KeyDeletion expected;
+  } rows[] = {
+      {0, true, KeyDeletion::Plain},               // a 32-bit system, or 98 to 2000
+      {0, false, KeyDeletion::Plain},
+      {KEY_WOW64_64KEY, true, KeyDeletion::InView},  // 32-bit uninstaller on 64-bit Windows
+      {KEY_WOW64_64KEY, false, KeyDeletion::Plain},  // XP (minor 1) without a second view
+      {KEY_WOW64_32KEY, true, KeyDeletion::InView},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(KeyDeletionFor(r.flag, r.haveDeleteInView), r.expected)
+        << "flag " << r.flag << " have " << r.haveDeleteInView;
+}
+
+// HKEY_LOCAL_MACHINE entries in one registry view.
+bool SetInView(const std::string& path, const char* name, DWORD view) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  const bool ok = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return ok;
+}
+
+bool ValueInView(const std::string& path, const char* name, DWORD view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return false;
+  const bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return found;
+}
+
+// Deletes the keys, deepest first, in one view.
+void DeleteKeysInView(const std::vector<std::string>& deepestFirst, DWORD view) {
+  using DeleteKeyExFn = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+  const auto deleteKey =
+      reinterpret_cast<DeleteKeyExFn>(GetProcAddress(GetModuleHandleA("advapi32"), "RegDeleteKeyExA"));
+  ASSERT_NE(deleteKey, nullptr);
+  for (const std::string& path : deepestFirst) deleteKey(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
+}
+
+// The entries are written in both views of this 64-bit prefix; an uninstall
+// that read through one view deletes them there and leaves the other alone.
+TEST(RegistryDeletion, StartupValueSettingsAndEntryGoInTheViewTheyWereReadThrough) {
+  const std::string settings = std::string(kSettingsParentKey) + "\\" + kSettingsName;
+  const std::string entry = std::string(kUninstallListKey) + "\\" + kAddRemoveName;
+  const struct {
+    const char* what;
+    DWORD flag, other;
+  } rows[] = {
+      {"the process's own view", KEY_WOW64_64KEY, KEY_WOW64_32KEY},
+      {"the other view", KEY_WOW64_32KEY, KEY_WOW64_64KEY},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    for (DWORD view : {r.flag, r.other}) {
+      ASSERT_TRUE(SetInView(settings, "DeviceId", view));
+      ASSERT_TRUE(SetInView(settings + "\\Sub\\Deeper", "x", view));
+      ASSERT_TRUE(SetInView(kRunKey, kRunValue, view));
+      ASSERT_TRUE(SetInView(entry + "\\Sub", "x", view));
+    }
+    UninstallContext ctx;
+    ctx.registryViewFlag = r.flag;
+    DeleteStartupAndSettings(ctx);
+    DeleteAddRemoveEntry(ctx);
+    EXPECT_FALSE(ValueInView(kRunKey, kRunValue, r.flag));
+    EXPECT_FALSE(ValueInView(settings, "DeviceId", r.flag));
+    EXPECT_FALSE(ValueInView(settings + "\\Sub\\Deeper", "x", r.flag));
+    EXPECT_FALSE(ValueInView(entry + "\\Sub", "x", r.flag));
+    EXPECT_TRUE(ValueInView(kRunKey, kRunValue, r.other));
+    EXPECT_TRUE(ValueInView(settings + "\\Sub\\Deeper", "x", r.other));
+    EXPECT_TRUE(ValueInView(entry + "\\Sub", "x", r.other));
+    for (DWORD view : {r.flag, r.other}) {
+      DeleteKeysInView({settings + "\\Sub\\Deeper", settings + "\\Sub", settings, entry + "\\Sub", entry}, view);
+      DeleteValueInView(kRunKey, kRunValue, view);
+    }
+  }
+  EXPECT_FALSE(DeleteKeyTreeInView(kSettingsParentKey, "", KEY_WOW64_64KEY)) << "never the parent itself";
+}
+
 // Device ids read from a key of the test's own.
 class DeviceIdsRead : public ::testing::Test {
  protected:
@@ -172,24 +258,33 @@ TEST_F(DeviceIdsRead, InOrderUpperCasedUntilTheFirstMissing) {
   EXPECT_TRUE(ctx.deviceIds[0].usable && ctx.deviceIds[1].usable);
 }
 
-TEST_F(DeviceIdsRead, EmptyAndTooLongValuesCountButNeverMatch) {
+TEST_F(DeviceIdsRead, LongIdsAreMatchedWholeTooLongOnesCountButNeverMatch) {
+  // A long id matches only a hardware id that holds all of it, not one that
+  // shares its first 32 bytes.
+  const std::string longId = "VID_FFF1&PID_A14C&MI_00&REV_0100&" + std::string(66, 'Q');  // 100 bytes
+  std::string differsLate = longId;
+  differsLate[40] = 'Z';
   Set("DeviceId", "");
-  Set("DeviceId1", std::string(31, 'A'));  // the longest that fits
-  Set("DeviceId2", std::string(32, 'B'));  // one too many
+  Set("DeviceId1", std::string(259, 'a'));  // the longest that fits
+  Set("DeviceId2", std::string(260, 'B'));  // one too many
   Set("DeviceId3", std::string(5000, 'C'));
-  Set("DeviceId4", "VID_9");
+  Set("DeviceId4", differsLate);
+  Set("DeviceId5", longId);
   Read();
-  ASSERT_EQ(ctx.deviceCount, 5);
+  ASSERT_EQ(ctx.deviceCount, 6);
   EXPECT_TRUE(ctx.devicesKnown);
   EXPECT_FALSE(ctx.deviceIds[0].usable);
   EXPECT_TRUE(ctx.deviceIds[1].usable);
-  EXPECT_EQ(std::string(ctx.deviceIds[1].text), std::string(31, 'A'));
+  EXPECT_EQ(std::string(ctx.deviceIds[1].text), std::string(259, 'A'));
   EXPECT_FALSE(ctx.deviceIds[2].usable);
   EXPECT_STREQ(ctx.deviceIds[2].text, "");
   EXPECT_FALSE(ctx.deviceIds[3].usable);
-  EXPECT_TRUE(ctx.deviceIds[4].usable);
+  EXPECT_EQ(std::string(ctx.deviceIds[5].text), longId);
+  const std::string hardwareId = "USB\\" + longId + "&X";
+  EXPECT_EQ(MatchDeviceId(hardwareId.c_str(), ctx.deviceIds, ctx.deviceCount), 5);
+  EXPECT_EQ(MatchDeviceId(hardwareId.substr(0, hardwareId.size() - 3).c_str(), ctx.deviceIds, ctx.deviceCount), -1);
   EXPECT_EQ(MatchDeviceId("USB\\VID_1234&PID_5678", ctx.deviceIds, ctx.deviceCount), -1);
-  EXPECT_EQ(MatchDeviceId(("X" + std::string(40, 'B')).c_str(), ctx.deviceIds, ctx.deviceCount), -1);
+  EXPECT_EQ(MatchDeviceId(("X" + std::string(300, 'B')).c_str(), ctx.deviceIds, ctx.deviceCount), -1);
 }
 
 TEST_F(DeviceIdsRead, AtMostSixty) {

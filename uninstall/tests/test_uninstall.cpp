@@ -61,6 +61,9 @@ TEST_F(UninstallTest, InteractiveRunRemovesTheCameraSoftwareAndNothingElse) {
   // until the test has read it.
   HANDLE hold = CreateFileA(paths.launcher.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+  wintest::Process monitor;
+  ASSERT_TRUE(monitor.Start("\"" + paths.monitor + "\""));
+  ASSERT_NE(wintest::WaitForWindow(kMonitorClass, kMonitorTitle, 10000), nullptr);
   DWORD code = 99;
   const bool ended = RunUninstaller("", 60000, &code);
   std::string batch;
@@ -68,6 +71,7 @@ TEST_F(UninstallTest, InteractiveRunRemovesTheCameraSoftwareAndNothingElse) {
   CloseHandle(hold);
   ASSERT_TRUE(ended);
   EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(monitor.Wait(5000)) << "the running monitor was not stopped";
 
   // Both camera functions are gone; the other maker's device, its INF and
   // its file are not.
@@ -102,6 +106,7 @@ TEST_F(UninstallTest, InteractiveRunRemovesTheCameraSoftwareAndNothingElse) {
 }
 
 TEST_F(UninstallTest, SilentRunLeavesTheEntryTheShortcutAndTheFiles) {
+  ASSERT_TRUE(DeleteFileA(paths.monitor.c_str()));  // the program folder is empty at the end
   DWORD code = 99;
   ASSERT_TRUE(RunUninstaller("/Silent", 60000, &code));
   EXPECT_EQ(code, 0u);
@@ -112,6 +117,8 @@ TEST_F(UninstallTest, SilentRunLeavesTheEntryTheShortcutAndTheFiles) {
   EXPECT_FALSE(RunValuePresent());
   EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kMediaSetsPages));
 
+  EXPECT_FALSE(DirectoryExists(paths.programDir)) << "the empty program folder stays";
+
   EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, z9bench::kAddRemoveKey));
   EXPECT_TRUE(FileExists(paths.shortcut));
   wintest::PumpFor(1500);  // a batch, if one were started, would be at work by now
@@ -119,6 +126,48 @@ TEST_F(UninstallTest, SilentRunLeavesTheEntryTheShortcutAndTheFiles) {
   EXPECT_TRUE(FileExists(paths.uninstaller));
   EXPECT_TRUE(FileExists(paths.launcher));
   EXPECT_TRUE(FileExists(paths.removalProgram));
+}
+
+// Only a text selects devices, and a long one only by all of it. Each run
+// goes on as for any present id (the settings key goes); the other maker's
+// device and its package always stay.
+TEST_F(UninstallTest, OnlyATextDeviceIdMatchedWholeSelectsDevices) {
+  const std::string cameraLong = "USB\\VID_FFF1&PID_A14C&MI_00&REV_0100&" + std::string(90, 'Q');
+  SetHardwareIds(z9bench::kCameraInstanceId, {cameraLong, z9bench::kCameraHardwareId});
+  const std::string longId = cameraLong.substr(4, 100);
+  std::string differsLate = longId;
+  differsLate[40] = 'Z';
+  std::string lowerLongId = longId;
+  CharLowerBuffA(&lowerLongId[0], static_cast<DWORD>(lowerLongId.size()));
+  const struct {
+    const char* what;
+    DWORD type;
+    std::string bytes;
+    bool cameraGoes;
+  } rows[] = {
+      {"a 100-byte id that differs after byte 32", REG_SZ, differsLate + '\0', false},
+      {"a 100-byte id of the camera, in lower case", REG_SZ, lowerLongId + '\0', true},
+      {"a DWORD whose bytes spell USB", REG_DWORD, std::string("USB\0", 4), false},
+      {"binary bytes of the other maker's id", REG_BINARY, "USB\\VID_1234", false},
+  };
+  bool cameraThere = true;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_TRUE(wintest::RegSetBinary(HKEY_LOCAL_MACHINE, z9bench::kProductSettingsKey, "DeviceId", row.bytes.data(),
+                                      static_cast<DWORD>(row.bytes.size()), row.type));
+    ASSERT_TRUE(RunUninstaller("/Silent"));
+    cameraThere = cameraThere && !row.cameraGoes;
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, z9bench::kProductSettingsKey));
+    EXPECT_EQ(z9bench::DeviceExists(z9bench::kCameraInstanceId), cameraThere);
+    EXPECT_TRUE(z9bench::DeviceExists(z9bench::kSecondInstanceId));
+    EXPECT_TRUE(z9bench::DeviceExists(z9bench::kForeignInstanceId));
+    EXPECT_EQ(z9bench::DeviceInfName(z9bench::kForeignInstanceId), otherInf);
+    EXPECT_TRUE(FileExists(WindowsDir() + "\\inf\\" + otherInf));
+    EXPECT_TRUE(FileExists(paths.otherFile));
+    if (cameraThere) {
+      EXPECT_TRUE(FileExists(WindowsDir() + "\\inf\\" + cameraInf));
+    }
+  }
 }
 
 TEST_F(UninstallTest, FromVistaOnTheRemovalProgramGetsTheInfAndTheDriverFile) {
@@ -186,7 +235,7 @@ class DebugListRun : public UninstallTest {
   std::vector<std::string> RunAndReadList() {
     std::vector<std::string> lines;
     EXPECT_TRUE(wintest::IniWrite(kIni, "Remove", "RmvDebugMode", "1"));
-    EXPECT_TRUE(CreateDirectoryA(paths.batch.c_str(), nullptr));
+    EXPECT_TRUE(CreateDirectoryA(paths.batch.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     wintest::Process run;
     if (!StartUninstaller("", &run)) {
       ADD_FAILURE() << "rundll32 did not start";
@@ -226,8 +275,8 @@ class DebugListRun : public UninstallTest {
 
 TEST_F(DebugListRun, ListsEachStepAndMatchesDevicesOnlyByUsableIds) {
   const std::string key = z9bench::kProductSettingsKey;
-  // An empty id would be part of every hardware id; a 40-byte one is too long
-  // for its slot, and its first 31 bytes must not match.
+  // An empty id would be part of every hardware id; a 40-byte one is matched
+  // whole, so a device that holds only its first 31 bytes stays.
   ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, key, "DeviceId1", ""));
   ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, key, "DeviceId2", "VID_4444&PID_0001&CUT_HERE_XXXXXXXXXXXX"));
   ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, key, "DeviceId3", "pid_a14c&mi_05"));
@@ -281,17 +330,42 @@ TEST_F(DebugListRun, ListsEachStepAndMatchesDevicesOnlyByUsableIds) {
   EXPECT_TRUE(FileExists(WindowsDir() + "\\inf\\" + otherInf));
 }
 
-TEST_F(DebugListRun, WithoutAPageRegistrationNothingUnderMediaSetsGoes) {
-  const std::string other = "SYSTEM\\CurrentControlSet\\Control\\MediaSets\\{00000000-1111-2222-3333-444444444444}";
+TEST_F(DebugListRun, PageRegistrationIsTheFirstSubkeyWhoseNameContainsTheIdInAnyCase) {
+  const std::string mediaSets = "SYSTEM\\CurrentControlSet\\Control\\MediaSets\\";
+  const std::string other = mediaSets + "{00000000-1111-2222-3333-444444444444}";
   extraKeys.push_back(other);
   ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, other + "\\PropertyPages\\{1}", "", "page"));
   ASSERT_TRUE(wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, kMediaSetsPages));
-
-  const std::vector<std::string> lines = RunAndReadList();
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0], " Y5300Rmv version 9300.0.0.1 ");
-  for (const auto& l : lines) EXPECT_EQ(l.find("property page"), std::string::npos) << l;
-  EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, other + "\\PropertyPages\\{1}"));
+  const struct {
+    const char* what;
+    const char* name;  // nullptr: no registration
+  } rows[] = {
+      {"no registration", nullptr},
+      {"the id in lower case", "{8c38bfcc-8d4d-4a5a-885b-270a9b4b6003}"},
+      {"a name that contains the id", "Z9100 {8C38BFCC-8D4D-4A5A-885B-270A9B4B6003} Pages"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string pages = row.name ? mediaSets + row.name : std::string();
+    if (row.name) {
+      extraKeys.push_back(pages);
+      ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, pages + "\\PropertyPages\\{1}", "", "page"));
+    }
+    // Every run deletes the settings key; the next needs its device id again.
+    ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, z9bench::kProductSettingsKey, "DeviceId",
+                                      z9bench::kProductDeviceId));
+    const std::vector<std::string> lines = RunAndReadList();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], " Y5300Rmv version 9300.0.0.1 ");
+    int pageLines = 0;
+    for (const auto& l : lines) pageLines += l.find("property page") != std::string::npos;
+    EXPECT_EQ(pageLines, row.name ? 1 : 0);
+    EXPECT_EQ(Count(lines, "Delete property page key >>success"), row.name ? 1 : 0);
+    if (row.name) {
+      EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, pages));
+    }
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, other + "\\PropertyPages\\{1}"));
+  }
   EXPECT_FALSE(z9bench::DeviceExists(z9bench::kCameraInstanceId));
 }
 

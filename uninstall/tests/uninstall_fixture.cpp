@@ -30,6 +30,21 @@ void EndStrays() {
     for (DWORD id : ProcessesNamed(name)) EndProcess(id);
 }
 
+bool WriteHardwareIds(const char* instanceId, const std::vector<std::string>& hardwareIds) {
+  HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+  if (set == INVALID_HANDLE_VALUE) return false;
+  SP_DEVINFO_DATA data{};
+  data.cbSize = sizeof data;
+  std::vector<char> ids;
+  for (const std::string& id : hardwareIds) ids.insert(ids.end(), id.c_str(), id.c_str() + id.size() + 1);
+  ids.push_back(0);
+  const bool ok = SetupDiOpenDeviceInfoA(set, instanceId, nullptr, 0, &data) &&
+                  SetupDiSetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, reinterpret_cast<BYTE*>(ids.data()),
+                                                    static_cast<DWORD>(ids.size()));
+  SetupDiDestroyDeviceInfoList(set);
+  return ok;
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) {
@@ -86,6 +101,9 @@ void UninstallTest::TearDown() {
   RemoveDirectoryA(paths.batch.c_str());  // a test may block the batch with a folder of its name
   std::string error;
   for (const std::string& id : bareDevices) z9bench::RemoveDevice(id.c_str(), &error);
+  if (cameraIdsChanged && z9bench::DeviceExists(z9bench::kCameraInstanceId)) {
+    EXPECT_TRUE(WriteHardwareIds(z9bench::kCameraInstanceId, {z9bench::kCameraHardwareId}));
+  }
   for (const std::string& key : extraKeys) wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, key);
   z9bench::RemoveProductLayout();
   wintest::RegDeleteKeyTree(HKEY_CURRENT_USER, kAppDefaults);
@@ -111,6 +129,11 @@ bool UninstallTest::RunUninstaller(const std::string& words, DWORD timeoutMs, DW
   const bool ended = p.Wait(timeoutMs, exitCode);
   if (elapsedMs) *elapsedMs = GetTickCount() - start;
   return ended;
+}
+
+void UninstallTest::SetHardwareIds(const char* instanceId, const std::vector<std::string>& hardwareIds) {
+  if (lstrcmpiA(instanceId, z9bench::kCameraInstanceId) == 0) cameraIdsChanged = true;
+  ASSERT_TRUE(WriteHardwareIds(instanceId, hardwareIds)) << instanceId << " error " << GetLastError();
 }
 
 void UninstallTest::RegisterBareDevice(const char* instanceId, const std::vector<std::string>& hardwareIds) {

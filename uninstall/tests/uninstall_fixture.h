@@ -47,6 +47,9 @@ class UninstallTest : public ::testing::Test {
 
   // A device node registered without a driver: instance id, hardware ids.
   void RegisterBareDevice(const char* instanceId, const std::vector<std::string>& hardwareIds);
+  // Replaces the hardware ids of an existing device (the camera's are put
+  // back in TearDown when the camera is still there).
+  void SetHardwareIds(const char* instanceId, const std::vector<std::string>& hardwareIds);
   // The "Driver" value of a device's Enum key (points to a class key).
   void SetDriverKeyName(const char* instanceId, const std::string& driverKey);
 
@@ -59,6 +62,7 @@ class UninstallTest : public ::testing::Test {
   std::string otherInf;   // of the other maker's device
   std::vector<std::string> bareDevices;
   std::vector<std::string> extraKeys;  // HKLM keys a test made, deleted in TearDown
+  bool cameraIdsChanged = false;
 };
 
 }  // namespace rmvtest
