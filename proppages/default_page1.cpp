@@ -411,9 +411,10 @@ void CDefaultPage1::OnDefault() {
   StandardControl& wb = t.procAmp[kWhiteBalance];
   if (wb.Supported()) {
     wb.Value = wb.Baseline.Default;
-    wb.Flags = kControlFlagsAuto;
-    camprop::EnableItem(dlg, kWhiteBalanceSlider, false);
-    camprop::CheckItem(dlg, kWhiteBalanceAuto, true);
+    const bool automatic = (wb.Capabilities & camprop::kCapsAuto) != 0;
+    wb.Flags = automatic ? kControlFlagsAuto : kControlFlagsManual;
+    camprop::EnableItem(dlg, kWhiteBalanceSlider, !automatic && camprop::HasRange(wb.Baseline));
+    camprop::CheckItem(dlg, kWhiteBalanceAuto, automatic);
     camprop::ShowSliderValue(dlg, kWhiteBalanceRow, wb.Value);
     SetControl(VideoProcAmpSet(), kWhiteBalance, &wb);
   }
@@ -457,9 +458,10 @@ void CDefaultPage1::OnDefault() {
   StandardControl& exposure = t.camera[kExposure];
   if (exposure.Supported()) {
     exposure.Value = exposure.Baseline.Default;
-    exposure.Flags = kControlFlagsAuto;
-    camprop::EnableItem(dlg, kExposureSlider, false);
-    camprop::CheckItem(dlg, kExposureAuto, true);
+    const bool automatic = (exposure.Capabilities & camprop::kCapsAuto) != 0;
+    exposure.Flags = automatic ? kControlFlagsAuto : kControlFlagsManual;
+    camprop::EnableItem(dlg, kExposureSlider, !automatic && camprop::HasRange(exposure.Baseline));
+    camprop::CheckItem(dlg, kExposureAuto, automatic);
     camprop::ShowSliderValue(dlg, kExposureRow, exposure.Value);
     SetControl(CameraControlSet(), kExposure, &exposure);
   }

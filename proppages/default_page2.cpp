@@ -158,12 +158,13 @@ void CDefaultPage2::OnDefault() {
     StandardControl& e = t[r.id];
     if (!e.Supported()) continue;
     if (r.id == kExposure) {
-      // Exposure always returns to automatic mode.
+      // Exposure returns to automatic mode where the camera has it.
       e.Value = e.Baseline.Default;
-      e.Flags = kControlFlagsAuto;
       e.Capabilities = e.Baseline.Capabilities;
-      camprop::EnableItem(dlg, r.row.slider, false);
-      camprop::CheckItem(dlg, r.row.autoBox, true);
+      const bool automatic = (e.Capabilities & camprop::kCapsAuto) != 0;
+      e.Flags = automatic ? kControlFlagsAuto : kControlFlagsManual;
+      camprop::EnableItem(dlg, r.row.slider, !automatic && camprop::HasRange(e.Baseline));
+      camprop::CheckItem(dlg, r.row.autoBox, automatic);
     } else {
       const bool automatic = camprop::RestoreDefault(&e);
       if (e.Capabilities & camprop::kCapsAuto) camprop::CheckItem(dlg, r.row.autoBox, automatic);

@@ -183,6 +183,8 @@ void CPropPage2::ShowState(DisplayState state) {
 BOOL CPropPage2::OnInitDialog() {
   hotButton_ = kNoButton;
   lastCommand_ = kNoButton;
+  captured_ = false;
+  releasedOnLoss_ = false;
   padMode_ = kPadUsable;
   zoomed_ = false;
   effectsOn_ = false;
@@ -271,6 +273,12 @@ void CPropPage2::InitEffects() {
     ShowState(kEffectsShown);
   } else if (faceTrackingOn) {
     ShowState(kFaceTrackingShown);
+    // The camera may report an effect too; the page shows effects off, and
+    // so must the camera, or the next command would send the effect back on.
+    if (bothModes && effects.Flags == kControlFlagsAuto) {
+      effects.Flags = kControlFlagsManual;
+      SetExtControl(kEffects, effects);
+    }
   } else {
     padMode_ = kPadUsable;
     ShowState(kEffectsOff);
@@ -391,6 +399,7 @@ BOOL CPropPage2::HandleOther(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
       break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+      releasedOnLoss_ = false;
       if (PadActive()) OnButtonDown(client);
       break;
     case WM_LBUTTONUP:
@@ -398,13 +407,39 @@ BOOL CPropPage2::HandleOther(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         captured_ = false;
         ReleaseCapture();
       }
+      if (releasedOnLoss_) {
+        releasedOnLoss_ = false;
+        break;
+      }
       if (PadActive()) OnButtonUp();
       break;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse (a popup, Alt+Tab, another press).
+      if (reinterpret_cast<HWND>(lp) != Dialog()) OnCaptureLost();
+      break;
+    case WM_CANCELMODE:
+      // Giving the capture up sends WM_CAPTURECHANGED; the dialog's default
+      // handling still runs.
+      if (captured_) ReleaseCapture();
+      return FALSE;
     default:
       return FALSE;
   }
   *result = 0;
   return TRUE;
+}
+
+void CPropPage2::OnCaptureLost() {
+  if (!captured_) return;
+  captured_ = false;
+  releasedOnLoss_ = true;
+  if (PadActive()) OnButtonUp();
+}
+
+// A frame closed while a pad button is held: the camera hears the release.
+void CPropPage2::OnDestroy() {
+  if (captured_ && GetCapture() == Dialog()) ReleaseCapture();
+  OnCaptureLost();
 }
 
 int CPropPage2::PadButtonAt(POINT client) const {
