@@ -1,4 +1,4 @@
-#include "prop_page2.h"
+#include "image_control_page.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "prop_page1.h"
+#include "property_page.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "camera_page.h"
+#include "page_toolkit.h"
 
 #include "access/camera_access.h"
 

@@ -1,4 +1,4 @@
-#include "default_page2.h"
+#include "camera_control_page.h"
 
 #include <new>
 

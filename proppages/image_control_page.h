@@ -4,7 +4,7 @@
 // as a face-tracking command. Nothing is taken back when the page closes.
 #pragma once
 #include "access/control_tables.h"
-#include "camera_page.h"
+#include "page_toolkit.h"
 
 namespace z9 {
 

@@ -1,4 +1,4 @@
-#include "default_page1.h"
+#include "video_proc_amp_page.h"
 
 #include <commctrl.h>
 
