@@ -19,7 +19,6 @@ class CDefaultPage2 : public StandardControlPage {
   void OnApply() override;
 
  private:
-  void InitLowLight();
   void OnDefault();
   void TakeBack();
 };

@@ -67,10 +67,6 @@ constexpr DialogText kTexts[] = {
     {kDefaultButton, "DlgString34"},
 };
 
-constexpr int32_t kCapsBoth = camprop::kCapsAuto | camprop::kCapsManual;
-
-bool Readable(HRESULT hr, const ControlInfo& record) { return SUCCEEDED(hr) && record.Supported == 1; }
-
 void ShowItem(HWND dialog, int id, bool show) {
   if (HWND item = GetDlgItem(dialog, id)) ShowWindow(item, show ? SW_SHOWNA : SW_HIDE);
 }
@@ -207,13 +203,12 @@ BOOL CPropPage2::OnInitDialog() {
 void CPropPage2::InitFaceTracking() {
   HWND dlg = Dialog();
   ControlInfo& face = ext_.Working(kFaceTracking);
-  if (!Readable(GetExtControl(kFaceTracking, &face), face)) {
-    face = ControlInfo{};
+  if (!ReadExtControl(kFaceTracking, &face)) {
     faceTrackingAbsent_ = true;
     ShowState(kNoFaceTracking);
     return;
   }
-  if (face.Capabilities == kCapsBoth) {
+  if (face.Capabilities == kCapsModes) {
     camprop::EnableItem(dlg, kFaceTrackingBox, true);
     if (face.Flags == kControlFlagsAuto) {
       padMode_ = kFaceTrackingOn;
@@ -250,8 +245,7 @@ void CPropPage2::InitFaceTracking() {
 void CPropPage2::InitEffects() {
   HWND dlg = Dialog();
   ControlInfo& effects = ext_.Working(kEffects);
-  if (!Readable(GetExtControl(kEffects, &effects), effects)) {
-    effects = ControlInfo{};
+  if (!ReadExtControl(kEffects, &effects)) {
     effectsAbsent_ = true;
     ShowState(kNoEffects);
     return;
@@ -259,7 +253,7 @@ void CPropPage2::InitEffects() {
   // With face tracking on, effects cannot be switched on: the box stays
   // disabled and the pad grey.
   const bool faceTrackingOn = padMode_ == kFaceTrackingOn;
-  const bool bothModes = effects.Capabilities == kCapsBoth;
+  const bool bothModes = effects.Capabilities == kCapsModes;
   if (bothModes) {
     camprop::EnableItem(dlg, kEffectsBox, !faceTrackingOn);
     effectsOn_ = effects.Flags == kControlFlagsAuto && !faceTrackingOn;
