@@ -432,7 +432,7 @@ void CPropPage2::OnCaptureLost() {
 
 // A frame closed while a pad button is held: the camera hears the release.
 void CPropPage2::OnDestroy() {
-  if (captured_ && GetCapture() == Dialog()) ReleaseCapture();
+  if (captured_) ReleaseCapture();  // captured_ is cleared when another window takes the mouse
   OnCaptureLost();
 }
 
