@@ -3,11 +3,11 @@
 #include <new>
 
 #include "class_factory.h"
-#include "default_page1.h"
-#include "default_page2.h"
+#include "video_proc_amp_page.h"
+#include "camera_control_page.h"
 #include "page_clsids.h"
-#include "prop_page1.h"
-#include "prop_page2.h"
+#include "property_page.h"
+#include "image_control_page.h"
 
 namespace z9 {
 namespace {

@@ -1,9 +1,10 @@
-#include "default_page1.h"
+#include "video_proc_amp_page.h"
 
 #include <commctrl.h>
 
 #include <cstdio>
 #include <initializer_list>
+#include <iterator>
 #include <new>
 
 #include "access/ks_interfaces.h"
@@ -71,7 +72,7 @@ enum : ULONG {
   kPowerLine = 13,
 };
 // Camera control ids.
-enum : ULONG { kExposure = 4, kAutoExposurePriority = 19 };
+constexpr ULONG kExposure = 4;
 // Ids of the camera's own control set.
 enum : ULONG { kExtMirror = 2, kExtSnapshotSize = 3, kExtColorEnable = 15 };
 
@@ -81,7 +82,6 @@ constexpr int32_t kSnapshotIndexBits = 0xF;
 constexpr int32_t kSnapshotWriteBit = 0x100;
 constexpr int32_t kColorOn = 0x1001;
 constexpr int32_t kColorOff = 0x1000;
-constexpr int32_t kCapsModes = camprop::kCapsAuto | camprop::kCapsManual;
 
 struct PictureRow {
   ULONG id;
@@ -96,6 +96,8 @@ constexpr PictureRow kPictureRows[] = {
 constexpr SliderRow kWhiteBalanceRow = {kWhiteBalanceLabel, kWhiteBalanceSlider, kWhiteBalanceEdit, kWhiteBalanceAuto,
                                         true};
 constexpr SliderRow kExposureRow = {kExposureLabel, kExposureSlider, kExposureEdit, kExposureAuto, true};
+// Power-line frequency Value 0, 1, 2.
+constexpr int kFrequencyButtons[] = {kFrequencyOutdoor, kFrequency50, kFrequency60};
 
 // The order in which initialisation reads the video proc amp table.
 constexpr ULONG kProcAmpReadOrder[] = {kBrightness, kContrast, kHue,       kSaturation, kSharpness,
@@ -189,23 +191,13 @@ void CDefaultPage1::InitFrequency() {
   StandardControl& freq = t.procAmp[kPowerLine];
   GetControlRange(VideoProcAmpSet(), kPowerLine, &freq);
   const bool supported = freq.Supported();
-  for (int id : {kFrequency50, kFrequency60, kFrequencyOutdoor}) camprop::EnableItem(dlg, id, supported);
+  for (int id : kFrequencyButtons) camprop::EnableItem(dlg, id, supported);
   if (supported) {
     frequencyDefault_ = freq.Baseline.Default;
     ShowFrequency(freq.Value);
   }
 
-  // Low-light compensation: auto-exposure priority.
-  const StandardControl& low = t.camera[kAutoExposurePriority];
-  if (low.Supported()) {
-    camprop::EnableItem(dlg, kLowLightLabel, true);
-    const bool usable = (low.Capabilities & kCapsModes) != 0;
-    camprop::EnableItem(dlg, kLowLightBox, usable);
-    camprop::CheckItem(dlg, kLowLightBox, usable && low.Flags == kControlFlagsAuto);
-  } else {
-    camprop::EnableItem(dlg, kLowLightLabel, false);
-    camprop::EnableItem(dlg, kLowLightBox, false);
-  }
+  ShowLowLight(kLowLightLabel, kLowLightBox, t.camera[kAutoExposurePriority]);
 
   const StandardControl& exposure = t.camera[kExposure];
   camprop::SetUpSliderRow(dlg, kExposureRow, exposure, camprop::HasRange(exposure.Baseline));
@@ -217,8 +209,7 @@ void CDefaultPage1::InitExtension() {
   t.ext.ClearWorking();
 
   ControlInfo& mirror = t.ext.Working(kExtMirror);
-  const bool mirrorOk = SUCCEEDED(GetExtControl(kExtMirror, &mirror)) && mirror.Supported == 1;
-  if (!mirrorOk) mirror.Supported = 0;
+  const bool mirrorOk = ReadExtControl(kExtMirror, &mirror);
   camprop::EnableItem(dlg, kMirrorHorizontal, mirrorOk);
   camprop::EnableItem(dlg, kMirrorVertical, mirrorOk);
   if (mirrorOk) {
@@ -227,7 +218,7 @@ void CDefaultPage1::InitExtension() {
   }
 
   ControlInfo& snapshot = t.ext.Working(kExtSnapshotSize);
-  const bool snapshotOk = SUCCEEDED(GetExtControl(kExtSnapshotSize, &snapshot)) && snapshot.Supported == 1;
+  const bool snapshotOk = ReadExtControl(kExtSnapshotSize, &snapshot);
   camprop::EnableItem(dlg, kSnapshotList, snapshotOk);
   camprop::EnableItem(dlg, kSnapshotLabel, snapshotOk);
   if (snapshotOk) {
@@ -241,7 +232,7 @@ void CDefaultPage1::InitExtension() {
   }
 
   ControlInfo& color = t.ext.Working(kExtColorEnable);
-  const bool colorOk = SUCCEEDED(GetExtControl(kExtColorEnable, &color)) && color.Supported == 1;
+  const bool colorOk = ReadExtControl(kExtColorEnable, &color);
   camprop::EnableItem(dlg, kColorLabel, colorOk);
   camprop::EnableItem(dlg, kColorBox, colorOk);
   if (colorOk) {
@@ -261,15 +252,8 @@ void CDefaultPage1::SetTexts() {
 }
 
 void CDefaultPage1::ShowFrequency(int32_t value) {
-  HWND dlg = Dialog();
-  int button = 0;
-  switch (value) {
-    case 0: button = kFrequencyOutdoor; break;
-    case 1: button = kFrequency50; break;
-    case 2: button = kFrequency60; break;
-    default: break;
-  }
-  for (int id : {kFrequency50, kFrequency60, kFrequencyOutdoor}) camprop::CheckItem(dlg, id, id == button);
+  const bool known = value >= 0 && value < static_cast<int32_t>(std::size(kFrequencyButtons));
+  CheckRadio(Dialog(), kFrequencyButtons, known ? kFrequencyButtons[value] : 0);
 }
 
 void CDefaultPage1::FillSnapshotSizes(int width, int height) {
@@ -385,7 +369,7 @@ void CDefaultPage1::OnFrequency(int32_t value, int button) {
   if (freq.Value == value) return;
   freq.Value = value;
   SetControl(VideoProcAmpSet(), kPowerLine, &freq);
-  for (int id : {kFrequency50, kFrequency60, kFrequencyOutdoor}) camprop::CheckItem(Dialog(), id, id == button);
+  CheckRadio(Dialog(), kFrequencyButtons, button);
 }
 
 void CDefaultPage1::OnMirrorBit(int32_t bit, int box) {
@@ -408,15 +392,9 @@ void CDefaultPage1::OnDefault() {
     SetControl(VideoProcAmpSet(), r.id, &e);
   }
 
-  StandardControl& wb = t.procAmp[kWhiteBalance];
-  if (wb.Supported()) {
-    wb.Value = wb.Baseline.Default;
-    wb.Flags = kControlFlagsAuto;
-    camprop::EnableItem(dlg, kWhiteBalanceSlider, false);
-    camprop::CheckItem(dlg, kWhiteBalanceAuto, true);
-    camprop::ShowSliderValue(dlg, kWhiteBalanceRow, wb.Value);
-    SetControl(VideoProcAmpSet(), kWhiteBalance, &wb);
-  }
+  // White balance and exposure return to automatic mode where the camera
+  // has it.
+  DefaultLockingRow(VideoProcAmpSet(), kWhiteBalance, kWhiteBalanceRow, &t.procAmp[kWhiteBalance]);
 
   StandardControl& backlight = t.procAmp[kBacklight];
   if (backlight.Supported()) {
@@ -443,26 +421,8 @@ void CDefaultPage1::OnDefault() {
   ShowFrequency(freq.Value);
   SetControl(VideoProcAmpSet(), kPowerLine, &freq);
 
-  StandardControl& low = t.camera[kAutoExposurePriority];
-  if (low.Supported()) {
-    low.Value = low.Baseline.Default;
-    if (low.Capabilities & kCapsModes) {
-      const bool on = low.Baseline.Default == 1;
-      low.Flags = on ? kControlFlagsAuto : kControlFlagsManual;
-      camprop::CheckItem(dlg, kLowLightBox, on);
-    }
-    SetControl(CameraControlSet(), kAutoExposurePriority, &low);
-  }
-
-  StandardControl& exposure = t.camera[kExposure];
-  if (exposure.Supported()) {
-    exposure.Value = exposure.Baseline.Default;
-    exposure.Flags = kControlFlagsAuto;
-    camprop::EnableItem(dlg, kExposureSlider, false);
-    camprop::CheckItem(dlg, kExposureAuto, true);
-    camprop::ShowSliderValue(dlg, kExposureRow, exposure.Value);
-    SetControl(CameraControlSet(), kExposure, &exposure);
-  }
+  DefaultLowLight(kLowLightBox, &t.camera[kAutoExposurePriority]);
+  DefaultLockingRow(CameraControlSet(), kExposure, kExposureRow, &t.camera[kExposure]);
 
   ControlInfo& mirror = t.ext.Working(kExtMirror);
   if (mirror.Supported == 1) {

@@ -208,6 +208,7 @@ TEST_F(CameraControlPage, DefaultRestoresEachRowByItsCapabilities) {
   Open();
   EXPECT_FALSE(Checked(298));
   EXPECT_TRUE(Checked(302));
+  EXPECT_TRUE(Checked(392)) << "low light reported on";
   const uint32_t mark = Mark();
   Click(307);
 
@@ -225,6 +226,34 @@ TEST_F(CameraControlPage, DefaultRestoresEachRowByItsCapabilities) {
   EXPECT_EQ("-6", Text(289));
   EXPECT_EQ("20", Text(285));
   EXPECT_EQ(0, Camera(Z9B_GROUP_CAMCONTROL, 3).value);
+}
+
+// Default forces automatic exposure only on a camera that has it; a manual-
+// only exposure stays manual with its slider usable.
+TEST_F(CameraControlPage, DefaultOnExposureFollowsItsModes) {
+  const struct {
+    int32_t capabilities;
+    int32_t flags;
+    bool sliderUsable, boxChecked;
+  } cases[] = {{3, 1, false, true}, {2, 2, true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "capabilities " << c.capabilities);
+    ASSERT_TRUE(bench.Reset());
+    ChangeCamera(Z9B_GROUP_CAMCONTROL, 4, [&](Z9B_CONTROL& x) {
+      x.capabilities = c.capabilities;
+      x.flags = 2;
+      x.value = -3;
+    });
+    Open();
+    const uint32_t mark = Mark();
+    Click(307);
+    EXPECT_TRUE(IsSet(SetsSince(mark), kCam, 4, -6, c.flags));
+    EXPECT_EQ(c.flags, Camera(Z9B_GROUP_CAMCONTROL, 4).flags);
+    EXPECT_EQ(c.sliderUsable, Enabled(288));
+    EXPECT_EQ(c.boxChecked, Checked(290));
+    EXPECT_EQ("-6", Text(289));
+    Close();
+  }
 }
 
 // All seven sliders, each to both ends: one SET to its own control.

@@ -4,7 +4,7 @@
 // to the camera at once; Apply commits, closing without Apply takes back.
 #pragma once
 #include "access/control_tables.h"
-#include "camera_page.h"
+#include "page_toolkit.h"
 
 namespace z9 {
 

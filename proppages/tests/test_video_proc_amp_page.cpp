@@ -365,6 +365,7 @@ TEST_F(VideoProcAmpPage, DefaultRestoresTheCameraDefaults) {
   SetCamera(Z9B_GROUP_EXT, 3, 0x104);
   SetCamera(Z9B_GROUP_EXT, 15, 0x1000, 2);    // colour off, default on
   Open();
+  EXPECT_TRUE(Checked(399)) << "low light reported on";
   const uint32_t mark = Mark();
   Click(278);
 
@@ -405,6 +406,39 @@ TEST_F(VideoProcAmpPage, DefaultRestoresTheCameraDefaults) {
   EXPECT_EQ(0x104, Camera(Z9B_GROUP_EXT, 3).value) << "Default leaves the snapshot size";
   for (const auto& s : SetsSince(mark))
     EXPECT_FALSE(s.kind == Z9B_KIND_EXT_CONTROL && s.id == 3) << "snapshot size sent";
+}
+
+// Default forces automatic white balance and exposure only on a camera that
+// has it; a manual-only control stays manual with its slider usable.
+TEST_F(VideoProcAmpPage, DefaultForcesAutomaticModeOnlyWhereTheCameraHasIt) {
+  const struct {
+    uint32_t group, id;
+    int slider, autoBox;
+    int32_t capabilities, value, def, flags;
+    bool sliderUsable, boxChecked;
+  } cases[] = {
+      {Z9B_GROUP_CAMCONTROL, 4, 400, 402, 3, -3, -6, 1, false, true},
+      {Z9B_GROUP_CAMCONTROL, 4, 400, 402, 2, -3, -6, 2, true, false},
+      {Z9B_GROUP_PROCAMP, 7, 270, 272, 3, 3000, 4600, 1, false, true},
+      {Z9B_GROUP_PROCAMP, 7, 270, 272, 2, 3000, 4600, 2, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "id " << c.id << ", capabilities " << c.capabilities);
+    ASSERT_TRUE(bench.Reset());
+    ChangeCamera(c.group, c.id, [&](Z9B_CONTROL& x) {
+      x.capabilities = c.capabilities;
+      x.flags = 2;
+      x.value = c.value;
+    });
+    Open();
+    Click(278);
+    const Z9B_CONTROL now = Camera(c.group, c.id);
+    EXPECT_EQ(c.def, now.value);
+    EXPECT_EQ(c.flags, now.flags);
+    EXPECT_EQ(c.sliderUsable, Enabled(c.slider));
+    EXPECT_EQ(c.boxChecked, Checked(c.autoBox));
+    Close();
+  }
 }
 
 // ---- commit and take-back --------------------------------------------------------

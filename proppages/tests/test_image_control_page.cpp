@@ -103,11 +103,18 @@ TEST_F(ImageControlPage, FaceTrackingOnAtStartLocksEffectsAndThePad) {
   EXPECT_FALSE(Enabled(kEffectsBox)) << "effects are impossible while face tracking is on";
   EXPECT_FALSE(Checked(kEffectsBox));
   EXPECT_EQ(0, ShownEffectsEnabled());
+  // The camera is told what the page shows: effects off, without a change.
+  EXPECT_EQ(2, Camera(Z9B_GROUP_EXT, 17).flags);
+  EXPECT_EQ(S_FALSE, page->IsPageDirty());
   // The pad does nothing.
-  const uint32_t mark = Mark();
+  uint32_t mark = Mark();
   Press(kZoomIn);
   Release(kZoomIn);
   EXPECT_TRUE(SetsSince(mark).empty());
+  // The next command keeps effects off.
+  mark = Mark();
+  Click(kFaceBox);
+  EXPECT_EQ((std::vector<Sent>{{kExt, 17, 12, 2}, {kExt, 18, 0, 2}}), SetsSince(mark));
 }
 
 TEST_F(ImageControlPage, AZoomStepAtStartShowsThePadZoomed) {
@@ -147,6 +154,17 @@ TEST_F(ImageControlPage, AbsentFeaturesAreHiddenOrDisabledAndNeverSent) {
   Open();
   EXPECT_FALSE(Enabled(kFaceBox));
   EXPECT_EQ("ggggggg", PadIcons());
+  // The grey pad does nothing.
+  mark = Mark();
+  for (int button : {kZoomIn, kCentre}) {
+    Press(button);
+    Release(button);
+  }
+  Mouse(WM_MOUSEMOVE, Away());
+  EXPECT_TRUE(SetsSince(mark).empty());
+  EXPECT_EQ("ggggggg", PadIcons());
+  EXPECT_EQ(nullptr, GetCapture());
+  EXPECT_EQ(S_FALSE, page->IsPageDirty());
   mark = Mark();
   Click(kEffectsBox);
   EXPECT_EQ((std::vector<Sent>{{kExt, 17, 0, 1}}), SetsSince(mark));
@@ -218,6 +236,14 @@ TEST_F(ImageControlPage, DefaultSwitchesBothFeaturesOff) {
   EXPECT_TRUE(Enabled(kFaceBox));
   EXPECT_EQ("ggggggn", PadIcons()) << "the reset leaves the pad not zoomed";
   EXPECT_EQ(0, Camera(Z9B_GROUP_EXT, 18).def);
+  // The next pad action finds the pad not zoomed: an arrow moves nothing.
+  uint32_t after = Mark();
+  Press(kUp);
+  EXPECT_EQ((std::vector<Sent>{{kExt, 18, 7, 2}}), SetsSince(after));
+  EXPECT_EQ("ggggggn", PadIcons());
+  after = Mark();
+  Release(kUp);
+  EXPECT_TRUE(SetsSince(after).empty());
 }
 
 TEST_F(ImageControlPage, DefaultMarksThePageDirty) {
@@ -308,6 +334,47 @@ TEST_F(ImageControlPage, ThePointerLeavingAZoomedPadReleasesOnce) {
   Mouse(WM_MOUSEMOVE, Away());
   Mouse(WM_MOUSEMOVE, MAKELPARAM(4, 4));
   EXPECT_TRUE(SetsSince(mark).empty()) << "only leaving the pad is a release";
+}
+
+// A press whose capture is taken away (another window, a menu, the frame
+// closing) is released once, as if the button had gone up.
+TEST_F(ImageControlPage, ALostCaptureReleasesThePressOnce) {
+  enum Loss { kCaptureTaken, kCancelMode, kPageClosed };
+  for (Loss loss : {kCaptureTaken, kCancelMode, kPageClosed}) {
+    SCOPED_TRACE(testing::Message() << "loss " << loss);
+    ASSERT_TRUE(bench.Reset());
+    ChangeCamera(Z9B_GROUP_EXT, 18, [](Z9B_CONTROL& c) { c.def = 2; });
+    Open();
+    Press(kRight);
+    ASSERT_EQ(dialog, GetCapture());
+    const uint32_t mark = Mark();
+    switch (loss) {
+      case kCaptureTaken:
+        SetCapture(parent);
+        break;
+      case kCancelMode:
+        SendMessageA(dialog, WM_CANCELMODE, 0, 0);
+        break;
+      case kPageClosed:
+        Close();
+        break;
+    }
+    EXPECT_EQ((std::vector<Sent>{{kExt, 18, 9, 2}}), SetsSince(mark));
+    if (loss != kPageClosed) {
+      EXPECT_EQ("nnnnnnn", PadIcons());
+      EXPECT_NE(dialog, GetCapture());
+      // The button's own release, should it still arrive, is not a second one.
+      Release(kRight);
+      EXPECT_EQ((std::vector<Sent>{{kExt, 18, 9, 2}}), SetsSince(mark));
+      ReleaseCapture();
+      // The pad goes on working.
+      const uint32_t next = Mark();
+      Press(kUp);
+      Release(kUp);
+      EXPECT_EQ((std::vector<Sent>{{kExt, 18, 1, 2}, {kExt, 18, 9, 2}}), SetsSince(next));
+    }
+    Close();
+  }
 }
 
 TEST_F(ImageControlPage, AClickAwayFromThePadDoesNothing) {

@@ -6,7 +6,7 @@
 // page's records back (never the frequency).
 #pragma once
 #include "access/control_tables.h"
-#include "camera_page.h"
+#include "page_toolkit.h"
 
 namespace z9 {
 

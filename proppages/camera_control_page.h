@@ -4,7 +4,7 @@
 // goes to the camera at once; Apply commits, closing without Apply takes back.
 #pragma once
 #include "access/control_tables.h"
-#include "camera_page.h"
+#include "page_toolkit.h"
 
 namespace z9 {
 
@@ -19,7 +19,6 @@ class CDefaultPage2 : public StandardControlPage {
   void OnApply() override;
 
  private:
-  void InitLowLight();
   void OnDefault();
   void TakeBack();
 };

@@ -4,7 +4,7 @@
 // as a face-tracking command. Nothing is taken back when the page closes.
 #pragma once
 #include "access/control_tables.h"
-#include "camera_page.h"
+#include "page_toolkit.h"
 
 namespace z9 {
 
@@ -15,6 +15,7 @@ class CPropPage2 : public CameraPage {
   BOOL OnInitDialog() override;
   BOOL OnCommand(WORD id, WORD code, HWND control) override;
   BOOL HandleOther(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) override;
+  void OnDestroy() override;
   void OnApply() override;
 
   // What the pad is for (padMode).
@@ -50,7 +51,10 @@ class CPropPage2 : public CameraPage {
   void OnMouseMove(POINT client);
   void OnButtonDown(POINT client);
   void OnButtonUp();
-  bool PadActive() const { return padMode_ == kPadUsable && !effectsOn_; }
+  // A press whose mouse capture went elsewhere ends as if the button went up.
+  void OnCaptureLost();
+  // The pad works only with face tracking present and off, and effects off.
+  bool PadActive() const { return padMode_ == kPadUsable && !effectsOn_ && !faceTrackingAbsent_; }
 
   void OnDefault();
   void SendCommandRecords();
@@ -64,6 +68,9 @@ class CPropPage2 : public CameraPage {
   int hotButton_ = 7;    // pad button under the pointer, 7 = none
   int lastCommand_ = 7;  // command of the last press on the pad
   bool captured_ = false;  // the mouse is captured between a press and its release
+  // The capture was lost during a press and its release already sent: the
+  // button's own release, should it still arrive, is not a second one.
+  bool releasedOnLoss_ = false;
 };
 
 PageBase* CreatePropPage2();  // new object, one reference

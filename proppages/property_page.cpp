@@ -1,4 +1,4 @@
-#include "prop_page1.h"
+#include "property_page.h"
 
 #include <commctrl.h>
 
@@ -63,8 +63,6 @@ constexpr DialogText kTexts[] = {
     {433, "DlgString20"}, {434, "DlgString21"}, {244, "DlgString22"}, {450, "DlgString23"},
 };
 
-bool Readable(HRESULT hr, const ControlInfo& record) { return SUCCEEDED(hr) && record.Supported == 1; }
-
 }  // namespace
 
 PageBase* CreatePropPage1() { return new (std::nothrow) CPropPage1(); }
@@ -96,8 +94,7 @@ BOOL CPropPage1::OnInitDialog() {
   camprop::CheckItem(dlg, kAutoWhiteBalanceBox, autoWhiteBalance_);
 
   ControlInfo& suspend = ext_.Working(kSelectiveSuspend);
-  const bool suspendOk = Readable(GetExtControl(kSelectiveSuspend, &suspend), suspend);
-  if (!suspendOk) suspend = ControlInfo{};
+  const bool suspendOk = ReadExtControl(kSelectiveSuspend, &suspend);
   camprop::EnableItem(dlg, kSelectiveSuspendBox, suspendOk);
   camprop::CheckItem(dlg, kSelectiveSuspendBox, suspendOk && suspend.Value != 0);
 
@@ -111,8 +108,7 @@ BOOL CPropPage1::OnInitDialog() {
 
 void CPropPage1::InitEnvironment() {
   ControlInfo& env = ext_.Working(kEnvironment);
-  if (!Readable(GetExtControl(kEnvironment, &env), env)) {
-    env = ControlInfo{};
+  if (!ReadExtControl(kEnvironment, &env)) {
     EnableEnvironment(false);
     return;
   }
@@ -136,21 +132,18 @@ void CPropPage1::InitEnvironment() {
 void CPropPage1::InitChoices() {
   HWND dlg = Dialog();
   ControlInfo& freq = ext_.Working(kFrequency);
-  const bool freqOk = Readable(GetExtControl(kFrequency, &freq), freq);
-  if (!freqOk) freq = ControlInfo{};
-  for (int i = 0; i < kFrequencyButtons; ++i) camprop::EnableItem(dlg, kFrequencyFirst + i, freqOk);
+  const bool freqOk = ReadExtControl(kFrequency, &freq);
+  EnableRun(dlg, kFrequencyFirst, kFrequencyButtons, freqOk);
   if (freqOk) ShowChoice(kFrequencyFirst, kFrequencyButtons, freq.Value);
 
   ControlInfo& rotation = ext_.Working(kRotation);
-  const bool rotationOk = Readable(GetExtControl(kRotation, &rotation), rotation);
-  if (!rotationOk) rotation = ControlInfo{};
+  const bool rotationOk = ReadExtControl(kRotation, &rotation);
   camprop::EnableItem(dlg, kRotationHorizontal, rotationOk);
   camprop::EnableItem(dlg, kRotationVertical, rotationOk);
   if (rotationOk) ShowRotation(rotation.Value);
 
   ControlInfo& snapshot = ext_.Working(kSnapshotSize);
-  const bool snapshotOk = Readable(GetExtControl(kSnapshotSize, &snapshot), snapshot);
-  if (!snapshotOk) snapshot = ControlInfo{};
+  const bool snapshotOk = ReadExtControl(kSnapshotSize, &snapshot);
   bool usable = false;
   if (snapshotOk) {
     // A failed stream query answers type 0: no stream, so no sizes.
@@ -159,16 +152,14 @@ void CPropPage1::InitChoices() {
     usable = type != 0 && width == kSnapshotStreamWidth;
     ShowChoice(kSnapshotFirst, kSnapshotButtons, snapshot.Value);
   }
-  for (int i = 0; i < kSnapshotButtons; ++i) camprop::EnableItem(dlg, kSnapshotFirst + i, usable);
+  EnableRun(dlg, kSnapshotFirst, kSnapshotButtons, usable);
 }
 
 void CPropPage1::InitGains() {
   HWND dlg = Dialog();
   for (const Gain& g : kGains) {
     ControlInfo& gain = ext_.Working(g.id);
-    const bool ok = Readable(GetExtControl(g.id, &gain), gain);
-    if (!ok) {
-      gain = ControlInfo{};
+    if (!ReadExtControl(g.id, &gain)) {
       camprop::EnableItem(dlg, g.slider, false);
       continue;
     }
@@ -178,7 +169,7 @@ void CPropPage1::InitGains() {
 }
 
 void CPropPage1::ShowChoice(int firstButton, int buttons, int32_t value) {
-  for (int i = 0; i < buttons; ++i) camprop::CheckItem(Dialog(), firstButton + i, value == i);
+  CheckRadioRun(Dialog(), firstButton, buttons, value);
 }
 
 // The boxes show the flip relative to the installed orientation.
@@ -189,7 +180,7 @@ void CPropPage1::ShowRotation(int32_t value) {
 }
 
 void CPropPage1::EnableEnvironment(bool enable) {
-  for (int i = 0; i < kEnvironmentButtons; ++i) camprop::EnableItem(Dialog(), kEnvironmentFirst + i, enable);
+  EnableRun(Dialog(), kEnvironmentFirst, kEnvironmentButtons, enable);
 }
 
 // ---- user actions -------------------------------------------------------------------

@@ -447,6 +447,14 @@ TEST_F(PropertyPage, ResetRestoresDefaultsStepByStep) {
   EXPECT_EQ(2, Camera(Z9B_GROUP_EXT, 0).flags) << "the white-balance mode stays";
   EXPECT_EQ(1, Camera(Z9B_GROUP_EXT, 7).value) << "selective suspend stays";
   EXPECT_EQ(0xE, Camera(Z9B_GROUP_EXT, 2).value);
+
+  // With automatic white balance on, Reset leaves the gains locked.
+  Close();
+  ASSERT_TRUE(bench.Reset());
+  Open();
+  ASSERT_TRUE(Checked(kAwbBox));
+  Click(450);
+  EXPECT_EQ(0, EnabledOf(kGainSliders));
 }
 
 TEST_F(PropertyPage, EveryGainSliderReachesItsOwnGainAtBothEnds) {
@@ -526,7 +534,10 @@ TEST_F(PropertyPage, ControlsTheCameraLacksStayDisabledAndAreNeverSent) {
   EXPECT_FALSE(Enabled(244));
   uint32_t mark = Mark();
   Click(450);
-  Click(kAwbBox);
+  Click(kAwbBox);  // automatic
+  Click(kAwbBox);  // manual again: only the gains the camera has
+  EXPECT_FALSE(Checked(kAwbBox));
+  EXPECT_EQ(0x5, EnabledOf(kGainSliders));
   for (uint32_t id : ExtSetIds(mark)) EXPECT_TRUE(id != 1 && id != 3 && id != 5 && id != 7) << id;
   mark = Mark();
   Close();

@@ -1,4 +1,4 @@
-#include "prop_page2.h"
+#include "image_control_page.h"
 
 #include <commctrl.h>
 
@@ -66,10 +66,6 @@ constexpr DialogText kTexts[] = {
     {kEffectsBox, "DlgString52"},
     {kDefaultButton, "DlgString34"},
 };
-
-constexpr int32_t kCapsBoth = camprop::kCapsAuto | camprop::kCapsManual;
-
-bool Readable(HRESULT hr, const ControlInfo& record) { return SUCCEEDED(hr) && record.Supported == 1; }
 
 void ShowItem(HWND dialog, int id, bool show) {
   if (HWND item = GetDlgItem(dialog, id)) ShowWindow(item, show ? SW_SHOWNA : SW_HIDE);
@@ -183,6 +179,8 @@ void CPropPage2::ShowState(DisplayState state) {
 BOOL CPropPage2::OnInitDialog() {
   hotButton_ = kNoButton;
   lastCommand_ = kNoButton;
+  captured_ = false;
+  releasedOnLoss_ = false;
   padMode_ = kPadUsable;
   zoomed_ = false;
   effectsOn_ = false;
@@ -205,13 +203,12 @@ BOOL CPropPage2::OnInitDialog() {
 void CPropPage2::InitFaceTracking() {
   HWND dlg = Dialog();
   ControlInfo& face = ext_.Working(kFaceTracking);
-  if (!Readable(GetExtControl(kFaceTracking, &face), face)) {
-    face = ControlInfo{};
+  if (!ReadExtControl(kFaceTracking, &face)) {
     faceTrackingAbsent_ = true;
     ShowState(kNoFaceTracking);
     return;
   }
-  if (face.Capabilities == kCapsBoth) {
+  if (face.Capabilities == kCapsModes) {
     camprop::EnableItem(dlg, kFaceTrackingBox, true);
     if (face.Flags == kControlFlagsAuto) {
       padMode_ = kFaceTrackingOn;
@@ -248,8 +245,7 @@ void CPropPage2::InitFaceTracking() {
 void CPropPage2::InitEffects() {
   HWND dlg = Dialog();
   ControlInfo& effects = ext_.Working(kEffects);
-  if (!Readable(GetExtControl(kEffects, &effects), effects)) {
-    effects = ControlInfo{};
+  if (!ReadExtControl(kEffects, &effects)) {
     effectsAbsent_ = true;
     ShowState(kNoEffects);
     return;
@@ -257,7 +253,7 @@ void CPropPage2::InitEffects() {
   // With face tracking on, effects cannot be switched on: the box stays
   // disabled and the pad grey.
   const bool faceTrackingOn = padMode_ == kFaceTrackingOn;
-  const bool bothModes = effects.Capabilities == kCapsBoth;
+  const bool bothModes = effects.Capabilities == kCapsModes;
   if (bothModes) {
     camprop::EnableItem(dlg, kEffectsBox, !faceTrackingOn);
     effectsOn_ = effects.Flags == kControlFlagsAuto && !faceTrackingOn;
@@ -271,6 +267,12 @@ void CPropPage2::InitEffects() {
     ShowState(kEffectsShown);
   } else if (faceTrackingOn) {
     ShowState(kFaceTrackingShown);
+    // The camera may report an effect too; the page shows effects off, and
+    // so must the camera, or the next command would send the effect back on.
+    if (bothModes && effects.Flags == kControlFlagsAuto) {
+      effects.Flags = kControlFlagsManual;
+      SetExtControl(kEffects, effects);
+    }
   } else {
     padMode_ = kPadUsable;
     ShowState(kEffectsOff);
@@ -391,6 +393,7 @@ BOOL CPropPage2::HandleOther(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
       break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+      releasedOnLoss_ = false;
       if (PadActive()) OnButtonDown(client);
       break;
     case WM_LBUTTONUP:
@@ -398,13 +401,39 @@ BOOL CPropPage2::HandleOther(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         captured_ = false;
         ReleaseCapture();
       }
+      if (releasedOnLoss_) {
+        releasedOnLoss_ = false;
+        break;
+      }
       if (PadActive()) OnButtonUp();
       break;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse (a popup, Alt+Tab, another press).
+      if (reinterpret_cast<HWND>(lp) != Dialog()) OnCaptureLost();
+      break;
+    case WM_CANCELMODE:
+      // Giving the capture up sends WM_CAPTURECHANGED; the dialog's default
+      // handling still runs.
+      if (captured_) ReleaseCapture();
+      return FALSE;
     default:
       return FALSE;
   }
   *result = 0;
   return TRUE;
+}
+
+void CPropPage2::OnCaptureLost() {
+  if (!captured_) return;
+  captured_ = false;
+  releasedOnLoss_ = true;
+  if (PadActive()) OnButtonUp();
+}
+
+// A frame closed while a pad button is held: the camera hears the release.
+void CPropPage2::OnDestroy() {
+  if (captured_) ReleaseCapture();  // captured_ is cleared when another window takes the mouse
+  OnCaptureLost();
 }
 
 int CPropPage2::PadButtonAt(POINT client) const {

@@ -1,4 +1,4 @@
-#include "default_page2.h"
+#include "camera_control_page.h"
 
 #include <new>
 
@@ -26,7 +26,6 @@ enum : ULONG {
   kExposure = 4,
   kIris = 5,
   kFocus = 6,
-  kAutoExposurePriority = 19,
 };
 
 // Controls of dialog 121 beyond the rows.
@@ -48,8 +47,6 @@ constexpr Row kRows[] = {
     {kPan, {295, 296, 297, 298, false}},      {kTilt, {299, 300, 301, 302, false}},
     {kRoll, {303, 304, 305, 306, false}},
 };
-
-constexpr int32_t kCapsModes = camprop::kCapsAuto | camprop::kCapsManual;
 
 constexpr DialogText kTexts[] = {
     {279, "DlgString36"}, {283, "DlgString37"}, {287, "DlgString38"}, {291, "DlgString39"},
@@ -91,28 +88,11 @@ BOOL CDefaultPage2::OnInitDialog() {
     const StandardControl& e = t[r.id];
     camprop::SetUpSliderRow(Dialog(), r.row, e, camprop::HasRange(e.Baseline));
   }
-  InitLowLight();
+  ShowLowLight(kLowLightLabel, kLowLightBox, t[kAutoExposurePriority]);
 
   LoadPageStrings();
   SetDialogTexts(Dialog(), kTexts);
   return TRUE;
-}
-
-void CDefaultPage2::InitLowLight() {
-  HWND dlg = Dialog();
-  const StandardControl& low = Table()[kAutoExposurePriority];
-  if (!low.Supported()) {
-    camprop::EnableItem(dlg, kLowLightLabel, false);
-    camprop::EnableItem(dlg, kLowLightBox, false);
-    return;
-  }
-  camprop::EnableItem(dlg, kLowLightLabel, true);
-  camprop::EnableItem(dlg, kLowLightBox, false);
-  camprop::CheckItem(dlg, kLowLightBox, false);
-  if (low.Capabilities & kCapsModes) {
-    camprop::EnableItem(dlg, kLowLightBox, true);
-    camprop::CheckItem(dlg, kLowLightBox, low.Flags == kControlFlagsAuto);
-  }
 }
 
 // ---- user actions -------------------------------------------------------------------
@@ -158,32 +138,16 @@ void CDefaultPage2::OnDefault() {
     StandardControl& e = t[r.id];
     if (!e.Supported()) continue;
     if (r.id == kExposure) {
-      // Exposure always returns to automatic mode.
-      e.Value = e.Baseline.Default;
-      e.Flags = kControlFlagsAuto;
-      e.Capabilities = e.Baseline.Capabilities;
-      camprop::EnableItem(dlg, r.row.slider, false);
-      camprop::CheckItem(dlg, r.row.autoBox, true);
-    } else {
-      const bool automatic = camprop::RestoreDefault(&e);
-      if (e.Capabilities & camprop::kCapsAuto) camprop::CheckItem(dlg, r.row.autoBox, automatic);
+      // Exposure returns to automatic mode where the camera has it.
+      DefaultLockingRow(CameraControlSet(), r.id, r.row, &e);
+      continue;
     }
+    const bool automatic = camprop::RestoreDefault(&e);
+    if (e.Capabilities & camprop::kCapsAuto) camprop::CheckItem(dlg, r.row.autoBox, automatic);
     camprop::ShowSliderValue(dlg, r.row, e.Value);
     SetControl(CameraControlSet(), r.id, &e);
   }
-
-  StandardControl& low = t[kAutoExposurePriority];
-  if (low.Supported()) {
-    low.Value = low.Baseline.Default;
-    low.Flags = low.Baseline.Flags;
-    low.Capabilities = low.Baseline.Capabilities;
-    if (low.Capabilities & kCapsModes) {
-      const bool on = low.Baseline.Default == 1;
-      low.Flags = on ? kControlFlagsAuto : kControlFlagsManual;
-      camprop::CheckItem(dlg, kLowLightBox, on);
-    }
-    SetControl(CameraControlSet(), kAutoExposurePriority, &low);
-  }
+  DefaultLowLight(kLowLightBox, &t[kAutoExposurePriority]);
 }
 
 // ---- commit and take-back -------------------------------------------------------------
