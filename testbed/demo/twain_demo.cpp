@@ -65,18 +65,19 @@ int main(int argc, char** argv) {
   Step(app.Start("\"" + wintest::ExeDir() + "\\twainapp.exe\" /log=" + kAppLog + " /out=" + kPicture +
                  " /linger=3000"),
        "the bench's TWAIN application started (twainapp.exe, DSM_Entry of twain_32.dll only)");
-  Step(wintest::WaitUntil([] { return !FirstLine("opened ").empty(); }, 15000),
-       "it listed the sources and opened the camera's: " + FirstLine("opened "));
+  const bool opened = wintest::WaitUntil([] { return !FirstLine("opened ").empty(); }, 15000);
+  Step(opened, "it listed the sources and opened the camera's: " + FirstLine("opened "));
   HWND dialog = wintest::WaitForWindow("#32770", kCamera, 15000);
-  Step(dialog != nullptr && !FirstLine("enabled ").empty(), "the source shows its capture dialog (MSG_ENABLEDS)");
+  const bool enabled = wintest::WaitUntil([] { return !FirstLine("enabled ").empty(); }, 15000);
+  Step(dialog != nullptr && enabled, "the source shows its capture dialog (MSG_ENABLEDS: " + FirstLine("enabled ") + ")");
   wintest::PumpFor(1500);
 
   const uint32_t before = ButtonRequests(bench);
   wintest::WaitUntil([&] { return ButtonRequests(bench) >= before + 2; }, 5000);
   bench.PushButtons({1});
   Step(true, "the camera's button is pressed");
-  Step(wintest::WaitUntil([] { return !FirstLine("notice ").empty(); }, 10000) && FirstLine("notice ") == "notice 257",
-       "the application got MSG_XFERREADY");
+  const bool told = wintest::WaitUntil([] { return !FirstLine("notice ").empty(); }, 10000);
+  Step(told && FirstLine("notice ") == "notice 257", "the application got MSG_XFERREADY");
   const bool saved = wintest::WaitUntil([] { return !FirstLine("saved ").empty(); }, 10000);
   Step(saved, "native transfer: " + FirstLine("picture "));
   Step(saved, "the picture saved as " + kPicture);
