@@ -4,6 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include <imaging/still.h>
+
+#include "still_pattern.h"
+#include "test_support.h"
 #include "twain_fixture.h"
 #include "wintest.h"
 
@@ -123,6 +127,58 @@ TEST_F(Acquire, TwoPointXApplicationIsToldThroughTheManager) {
   Click(kExitButton);
   EXPECT_EQ(s_.WaitForNotice(5000), MSG_CLOSEDSREQ);
   EXPECT_EQ(s_.Disable(), TWRC_SUCCESS);
+}
+
+}  // namespace
+}  // namespace twtest
+
+namespace twtest {
+namespace {
+
+// A still whose rows are not a multiple of four bytes long: the application
+// gets a standard DIB (rows padded), and the same rows by memory.
+TEST_F(Acquire, OddWidthStillBecomesAStandardDibAndTheSameRowsByMemory) {
+  constexpr uint32_t kW = 322, kH = 240;
+  std::vector<uint8_t> payload(z9b_pattern_size(Z9B_STILL_YUY2, kW, kH));
+  z9b_pattern_draw(payload.data(), Z9B_STILL_YUY2, kW, kH);
+  Z9B_STILL_UPLOAD up = {};
+  up.format = z9::STICAP_YUY2;
+  up.width = kW;
+  up.height = kH;
+  up.flags = Z9B_UPLOAD_STICKY;
+  up.payloadLength = static_cast<uint32_t>(payload.size());
+  ASSERT_TRUE(bench_.UploadStill(up, payload.data(), payload.size()));
+  const std::vector<uint8_t> expected =
+      z9::imgtest::PictureOfStill(z9::imgtest::MakeStill(z9::STICAP_YUY2, kW, kH, payload));
+  ASSERT_GE(expected.size(), 40u + kW * 3 * kH);
+  const size_t expectedStride = (expected.size() - 40) / kH;
+
+  OpenSession();
+  std::vector<uint8_t> byMemory, native;
+  for (TW_UINT16 mech : {TWSX_NATIVE, TWSX_MEMORY}) {
+    ASSERT_EQ(s_.SetOneValue(ICAP_XFERMECH, TWTY_UINT16, mech), TWRC_SUCCESS);
+    ASSERT_EQ(s_.Enable(true), TWRC_SUCCESS);
+    Click(kCaptureButton);
+    ASSERT_EQ(s_.WaitForNotice(10000), MSG_XFERREADY);
+    int strips = 0;
+    if (mech == TWSX_NATIVE)
+      ASSERT_EQ(s_.NativeTransfer(&native), TWRC_XFERDONE);
+    else
+      ASSERT_EQ(s_.MemoryTransfer(kW * 3 * 7, &byMemory, &strips), TWRC_XFERDONE);
+    TW_UINT16 count = 0xffff;
+    ASSERT_EQ(s_.EndTransfer(&count), TWRC_SUCCESS);
+    ASSERT_EQ(s_.Disable(), TWRC_SUCCESS);
+  }
+  const size_t stride = 968;  // 322 x 3 = 966, padded to four bytes
+  for (const std::vector<uint8_t>* dib : {&native, &byMemory}) {
+    ASSERT_EQ(dib->size(), 40 + stride * kH) << (dib == &native ? "native" : "memory");
+    uint32_t sizeImage = 0;
+    std::memcpy(&sizeImage, dib->data() + 20, 4);
+    EXPECT_EQ(sizeImage, stride * kH);
+    for (uint32_t y = 0; y < kH; ++y)
+      ASSERT_EQ(std::memcmp(dib->data() + 40 + y * stride, expected.data() + 40 + y * expectedStride, kW * 3), 0)
+          << (dib == &native ? "native" : "memory") << " row " << y;
+  }
 }
 
 }  // namespace
