@@ -203,7 +203,7 @@ TW_UINT16 DataSource::SetupMemory(TW_SETUPMEMXFER* setup) {
   const TW_UINT32 height = picture != nullptr ? picture->height : static_cast<TW_UINT32>(caps_.PictureHeight());
   const TW_UINT32 row = width * 3;
   setup->MinBufSize = row;
-  setup->MaxBufSize = row * height;
+  setup->MaxBufSize = static_cast<TW_UINT32>(std::min<uint64_t>(0xffffffffu, static_cast<uint64_t>(row) * height));
   setup->Preferred = std::min(setup->MaxBufSize, std::max<TW_UINT32>(1, 65536 / row) * row);
   return TWRC_SUCCESS;
 }

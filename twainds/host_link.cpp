@@ -26,6 +26,7 @@ bool HostLink::LibraryPath(HMODULE source, char (&path)[MAX_PATH]) {
 
 bool HostLink::Open(HMODULE source, HWND owner, HostEvents* events) {
   if (window_ != nullptr) return true;
+  module_ = source;
   if (!library_) {
     char path[MAX_PATH];
     if (!LibraryPath(source, path)) return false;
@@ -69,6 +70,8 @@ void HostLink::Close() {
 
 void HostLink::Unload() {
   Close();
+  // The class names this module's window procedure: it goes before the module may.
+  if (module_ != nullptr) UnregisterClassA(kClassName, module_);
   create_ = nullptr;
   remove_ = nullptr;
   library_.reset();

@@ -53,6 +53,7 @@ class HostLink {
 
   using CreateFunction = int(__cdecl*)(HWND);
   using RemoveFunction = int(__cdecl*)();
+  HMODULE module_ = nullptr;
   z9::UniqueModule library_;
   CreateFunction create_ = nullptr;
   RemoveFunction remove_ = nullptr;

@@ -30,13 +30,14 @@ bool ReadDibLayout(const uint8_t* block, size_t size, DibLayout* layout) {
   l.height = h;
   l.bottomUp = height > 0;
   l.pixelOffset = headerSize;
-  const size_t room = size - headerSize;
-  const size_t padded = PaddedStride(l.width);
-  const size_t packed = static_cast<size_t>(l.width) * 3;
+  // In 64 bits: on a 32-bit system a crafted header could wrap the products.
+  const uint64_t room = size - headerSize;
+  const uint64_t padded = PaddedStride(l.width);
+  const uint64_t packed = static_cast<uint64_t>(l.width) * 3;
   if (room >= padded * h)
-    l.stride = padded;
+    l.stride = static_cast<size_t>(padded);
   else if (room >= packed * h)
-    l.stride = packed;
+    l.stride = static_cast<size_t>(packed);
   else
     return false;
   *layout = l;
