@@ -27,6 +27,8 @@ if [ -f "$BIN/Z9100Cam.ds" ] && [ -f "$BIN/Z9100Twn.dll" ]; then
   mkdir -p "$WINEPREFIX/drive_c/windows/$twain_dir"
   cp "$BIN/Z9100Cam.ds" "$WINEPREFIX/drive_c/windows/$twain_dir/sane.ds"
   cp "$BIN/Z9100Twn.dll" "$WINEPREFIX/drive_c/windows/$twain_dir/Z9100Twn.dll"
+  # 32-bit Wine has a sane.ds of its own: the file in the folder goes first.
+  wine reg add 'HKCU\Software\Wine\DllOverrides' /v sane.ds /d native,builtin /f >/dev/null 2>&1
 fi
 
 # Z: is the host's root in every prefix.

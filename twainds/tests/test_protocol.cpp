@@ -150,9 +150,10 @@ TEST_F(Protocol, ExitAsksTheApplicationToClose) {
 TEST_F(Protocol, PicturesWaitTheirTurnAndTransferCountEndsTheSession) {
   OpenSession();
   ASSERT_EQ(s_.Enable(true), TWRC_SUCCESS);
+  const uint32_t stills = Stills();
   for (int i = 0; i < 3; ++i) Click(kCaptureButton);
   std::vector<TW_UINT16> notices;
-  s_.PumpEvents(2500, &notices);
+  ASSERT_TRUE(PumpUntilStills(stills + 3, &notices));
   ASSERT_EQ(notices, std::vector<TW_UINT16>{MSG_XFERREADY}) << "one notice for three pictures";
   EXPECT_EQ(PendingCount(), 3);
   std::vector<uint8_t> dib;
@@ -175,7 +176,7 @@ TEST_F(Protocol, PicturesWaitTheirTurnAndTransferCountEndsTheSession) {
   Click(kCaptureButton);
   Click(kCaptureButton);
   notices.clear();
-  s_.PumpEvents(2000, &notices);
+  ASSERT_TRUE(PumpUntilStills(Stills() + 2, &notices));
   ASSERT_EQ(notices, std::vector<TW_UINT16>{MSG_XFERREADY});
   EXPECT_EQ(PendingCount(), 1);
   ASSERT_EQ(s_.NativeTransfer(&dib), TWRC_XFERDONE);
@@ -183,7 +184,7 @@ TEST_F(Protocol, PicturesWaitTheirTurnAndTransferCountEndsTheSession) {
   EXPECT_EQ(count, 0);
   Click(kCaptureButton);
   notices.clear();
-  s_.PumpEvents(1500, &notices);
+  ASSERT_TRUE(PumpUntilStills(Stills() + 1, &notices, 800));
   EXPECT_TRUE(notices.empty()) << "a picture after the count was reached";
   EXPECT_EQ(s_.Disable(), TWRC_SUCCESS);
 }
@@ -237,11 +238,9 @@ TEST_F(Protocol, ApplicationThatSkipsDatEventHearsLaterAndTheQueueIsBounded) {
   ASSERT_EQ(s_.Enable(true), TWRC_SUCCESS);
   ASSERT_NE(Dialog(), nullptr);
   // Twelve pictures while the application dispatches without DAT_EVENT.
-  for (int i = 0; i < 12; ++i) {
-    Click(kCaptureButton);
-    wintest::PumpFor(150);
-  }
-  wintest::PumpFor(500);
+  const uint32_t stills = Stills();
+  for (int i = 0; i < 12; ++i) Click(kCaptureButton);
+  ASSERT_TRUE(PumpUntilStills(stills + 12, nullptr, 500));
   EXPECT_EQ(PendingCount(), 0) << "nothing announced yet";
   // Once the application routes its messages, the notice arrives.
   ASSERT_EQ(s_.WaitForNotice(3000), MSG_XFERREADY);

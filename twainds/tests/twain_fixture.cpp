@@ -94,6 +94,27 @@ void TwainFixture::ExpectFailure(TW_UINT16 rc, TW_UINT16 cc, const char* what) {
   EXPECT_EQ(s_.SourceCondition(), cc) << what;
 }
 
+uint32_t TwainFixture::Stills() {
+  Z9B_COUNTERS c = {};
+  bench_.GetCounters(&c);
+  return c.byKind[Z9B_KIND_STILL];
+}
+
+bool TwainFixture::PumpUntilStills(uint32_t stills, std::vector<TW_UINT16>* notices, DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (Stills() < stills && GetTickCount() - start < 20000) {
+    if (notices != nullptr)
+      s_.PumpEvents(50, notices);
+    else
+      wintest::PumpFor(50);
+  }
+  if (notices != nullptr)
+    s_.PumpEvents(ms, notices);
+  else
+    wintest::PumpFor(ms);
+  return Stills() >= stills;
+}
+
 TW_UINT16 TwainFixture::PendingCount() {
   TW_PENDINGXFERS p = {};
   p.Count = 0xBEEF;

@@ -33,6 +33,11 @@ class TwainFixture : public ::testing::Test {
   // Expects TWRC_FAILURE with this condition from a triplet to the source.
   void ExpectFailure(twain::TW_UINT16 rc, twain::TW_UINT16 cc, const char* what);
   twain::TW_UINT16 PendingCount();
+  // Stills the camera was asked for since the test began.
+  uint32_t Stills();
+  // Pumps messages (through DAT_EVENT when `notices` is given, collecting
+  // them) until the camera has been asked for `stills` stills, then `ms` more.
+  bool PumpUntilStills(uint32_t stills, std::vector<twain::TW_UINT16>* notices, DWORD ms = 300);
 
   static const std::vector<uint8_t>& ExpectedPicture();
 
