@@ -252,3 +252,27 @@ TEST_F(Protocol, ApplicationThatSkipsDatEventHearsLaterAndTheQueueIsBounded) {
 
 }  // namespace
 }  // namespace twtest
+
+namespace twtest {
+namespace {
+
+// The capture library comes from the source's own folder only: with it gone
+// there, the copy beside the test program is not taken.
+TEST_F(Protocol, CaptureLibraryComesOnlyFromTheSourcesFolder) {
+  OpenSession();
+  char path[MAX_PATH] = {};
+  ASSERT_NE(GetModuleFileNameA(GetModuleHandleA("sane.ds"), path, sizeof path), 0u);
+  std::string library = path;
+  library = library.substr(0, library.rfind('\\') + 1) + "Z9100Twn.dll";
+  const std::string aside = library + ".aside";
+  ASSERT_NE(GetFileAttributesA((wintest::ExeDir() + "\\Z9100Twn.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(MoveFileA(library.c_str(), aside.c_str())) << library;
+  ExpectFailure(s_.Enable(true), TWCC_OPERATIONERROR, "no capture library beside the source");
+  EXPECT_EQ(FindWindowA("#32770", kCameraName), nullptr);
+  ASSERT_TRUE(MoveFileA(aside.c_str(), library.c_str()));
+  EXPECT_EQ(s_.Enable(true), TWRC_SUCCESS) << "state 4 kept after the failure";
+  EXPECT_EQ(s_.Disable(), TWRC_SUCCESS);
+}
+
+}  // namespace
+}  // namespace twtest
