@@ -217,8 +217,9 @@ void CaptureDialog::OnCapture() {
   }
 }
 
-// Ignored while a capture runs (its error box leaves the dialog usable): the
-// still buffer must stay as the capture left it.
+// "&Freeze" and "&Mode" are ignored while a capture runs (its error box
+// leaves the dialog usable): the stream and the still buffer stay as the
+// capture found them.
 void CaptureDialog::OnFreeze() {
   if (!graph_ || captureBusy_) return;
   TwnModule& m = Module();
