@@ -27,9 +27,7 @@ CaptureDialog::~CaptureDialog() {
   if (statusBar_ != nullptr) DestroyWindow(statusBar_);
   statusBar_ = nullptr;
   pane_ = nullptr;
-  graph_.reset();
-  if (comInitialized_) CoUninitialize();
-  comInitialized_ = false;
+  ReleaseGraph();
   if (tooltip_ != nullptr) DestroyWindow(tooltip_);
   tooltip_ = nullptr;
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -43,11 +41,18 @@ HWND CaptureDialog::Create() {
 }
 
 bool CaptureDialog::Release() {
-  if (--depth_ == 0 && doomed_) {
-    delete this;
-    return true;
-  }
-  return false;
+  if (--depth_ > 0) return false;
+  if (windowGone_) ReleaseGraph();
+  if (!doomed_) return false;
+  delete this;
+  return true;
+}
+
+// Teardown steps 4 and 5: the graph (and with it the still buffer), then COM.
+void CaptureDialog::ReleaseGraph() {
+  graph_.reset();
+  if (comInitialized_) CoUninitialize();
+  comInitialized_ = false;
 }
 
 void CaptureDialog::Destroy(CaptureDialog* dialog) {
@@ -91,8 +96,32 @@ INT_PTR CaptureDialog::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return FALSE;
     }
     case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(icon_);
+    case WM_DESTROY: OnWindowDestroyed(); return FALSE;
+    case WM_NCDESTROY: OnWindowGone(); return FALSE;
     default: return FALSE;
   }
+}
+
+// Only a window destroyed from outside gets here (the teardown ignores its
+// own window's messages): the host window went, taking its owned dialog
+// with it. The graph goes now, while the video window is still in the pane,
+// unless a handler further up the stack is using it.
+void CaptureDialog::OnWindowDestroyed() {
+  windowGone_ = true;
+  if (depth_ == 1) ReleaseGraph();
+}
+
+// The last message of the window: the status bar, the pane and the tooltip
+// control went with it, and so did the timer. Nothing of them is touched again,
+// whether RemoveUIDlg or a new CreateUIDlg comes next.
+void CaptureDialog::OnWindowGone() {
+  windowGone_ = true;
+  SetWindowLongPtrA(hwnd_, DWLP_USER, 0);
+  hwnd_ = nullptr;
+  pane_ = nullptr;
+  statusBar_ = nullptr;
+  tooltip_ = nullptr;
+  timerRunning_ = false;
 }
 
 BOOL CaptureDialog::OnInitDialog() {
@@ -188,8 +217,11 @@ void CaptureDialog::OnCapture() {
   }
 }
 
+// "&Freeze" and "&Mode" are ignored while a capture runs (its error box
+// leaves the dialog usable): the stream and the still buffer stay as the
+// capture found them.
 void CaptureDialog::OnFreeze() {
-  if (!graph_) return;
+  if (!graph_ || captureBusy_) return;
   TwnModule& m = Module();
   frozen_ = !frozen_;
   if (frozen_) {
@@ -206,11 +238,11 @@ void CaptureDialog::OnFreeze() {
 }
 
 void CaptureDialog::OnMode() {
-  if (!graph_ || frozen_) return;
+  if (!graph_ || frozen_ || captureBusy_) return;
   if (timerRunning_) KillTimer(hwnd_, STATS_TIMER_ID);
   timerRunning_ = false;
   graph_->ShowFormatPages(hwnd_);
-  if (doomed_) return;
+  if (doomed_ || windowGone_) return;
   SendImageInfo(StreamImageInfo());
   Layout();
   WriteStatusTexts();
@@ -220,11 +252,14 @@ void CaptureDialog::OnMode() {
   graph_->QueryStillBufferSize();
 }
 
+// The frame can open during a capture's error box; the capture is still
+// running when it closes, so the flag goes back to what it was.
 void CaptureDialog::OnProperty() {
   if (!graph_) return;
+  const int wasBusy = captureBusy_;
   captureBusy_ = 1;
   graph_->ShowCameraPages(hwnd_);
-  captureBusy_ = 0;
+  captureBusy_ = wasBusy;
 }
 
 void CaptureDialog::OnTimer() {

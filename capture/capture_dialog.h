@@ -47,6 +47,9 @@ class CaptureDialog {
   void OnProperty();
   void OnClose();
   void OnTimer();
+  void OnWindowDestroyed();
+  void OnWindowGone();
+  void ReleaseGraph();
   void Layout();
   void WriteStatusTexts();
   void CreateTooltips();
@@ -73,6 +76,9 @@ class CaptureDialog {
   int depth_ = 0;
   bool doomed_ = false;
   bool tearingDown_ = false;
+  // The window went without RemoveUIDlg (with its owner, the host window);
+  // the graph goes as soon as no handler of the dialog uses it.
+  bool windowGone_ = false;
 };
 
 }  // namespace z9twn

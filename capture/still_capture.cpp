@@ -13,14 +13,18 @@ namespace z9twn {
 namespace {
 
 constexpr uint32_t kLargestSide = 16384;
-// No still the camera makes has more pixels than its largest picture
-// (2048 x 1536); a header that claims more is not believed, whatever its
+// A picture has no more pixels than a 24-bit payload of the still buffer's
+// bound would fill; a header that claims more is not believed, whatever its
 // format, so that it cannot make the picture block arbitrarily large.
 constexpr uint64_t kLargestPixels = uint64_t{kStillBufferSizeLimit} / 3;
 
-// The payload bytes a still of this format and size needs; 0 for formats
-// whose length is not fixed by the size (motion JPEG) or that carry no
-// converter.
+bool HasConverter(uint8_t format) {
+  return format == z9::STICAP_RGB || format == z9::STICAP_I420 || format == z9::STICAP_YUY2 ||
+         format == z9::STICAP_UYVY || format == z9::STICAP_MJPG;
+}
+
+// The payload bytes a still of this format and size needs; 0 for motion
+// JPEG, whose length the size does not fix.
 size_t FixedPayloadSize(uint8_t format, uint32_t width, uint32_t height) {
   switch (format) {
     case z9::STICAP_YUY2:
@@ -40,9 +44,11 @@ bool Fail(Notifier* notifier, const char* text) {
 
 bool StillBuffer::Allocate(uint32_t size) {
   Free();
-  data_.reset(new (std::nothrow) uint8_t[size + kStillBufferExtra]);
+  if (size > kStillBufferSizeLimit) return false;
+  const size_t bytes = size_t{size} + kStillBufferExtra;
+  data_.reset(new (std::nothrow) uint8_t[bytes]);
   if (!data_) return false;
-  std::memset(data_.get(), 0, size + kStillBufferExtra);
+  std::memset(data_.get(), 0, bytes);
   size_ = size;
   return true;
 }
@@ -67,10 +73,12 @@ bool TakeStill(IKsPropertySet* properties, StillBuffer* buffer, const GrabTexts&
   uint8_t* still = buffer->data();
   const size_t length = buffer->length();
 
-  // 1. The request: the whole buffer is instance and property data.
+  // 1. The request: the whole buffer is instance and property data, cleared
+  // first so that whatever the driver leaves unwritten is no earlier still.
   bool requested = false;
   DWORD returned = 0;
   if (properties != nullptr && still != nullptr) {
+    std::memset(still, 0, length);
     const HRESULT hr = RequestStill(properties, still, length, &returned);
     if (FAILED(hr))
       notifier->ShowMessage(nullptr, "ERROR 1641:9791", MB_ICONERROR);
@@ -90,10 +98,14 @@ bool TakeStill(IKsPropertySet* properties, StillBuffer* buffer, const GrabTexts&
   }
 
   // 3. What arrived: a still is never read beyond what the driver returned
-  // nor beyond the buffer; a declared size that does not fit fails the capture.
-  const size_t stillLength = (returned >= z9::kStillHeaderSize && returned <= length) ? returned : length;
+  // nor beyond the buffer (a driver that reports no length is read to the
+  // buffer's end); an answer shorter than the header, a format without
+  // converter or a declared size that does not fit fails the capture.
+  if (returned != 0 && returned < z9::kStillHeaderSize) return Fail(notifier, "ERROR 724:9791");
+  const size_t stillLength = (returned != 0 && returned <= length) ? returned : length;
   z9::StillHeader header;
-  if (!z9::ReadStillHeader(still, stillLength, &header)) return Fail(notifier, "ERROR 724:9791");
+  if (!z9::ReadStillHeader(still, stillLength, &header) || !HasConverter(header.format))
+    return Fail(notifier, "ERROR 724:9791");
   const uint32_t width = header.width;
   const uint32_t height = header.height;
   const size_t dibSize = z9::PictureDibSize(width, height);
@@ -103,7 +115,8 @@ bool TakeStill(IKsPropertySet* properties, StillBuffer* buffer, const GrabTexts&
       uint64_t{width} * height > kLargestPixels || dibSize == 0 || payloadNeed > payloadRoom)
     return Fail(notifier, "ERROR 724:9791");
 
-  // 4. The picture block (zeroed: a format without converter hands over black).
+  // 4. The picture block (zeroed: a motion-JPEG frame smaller than its
+  // header's size leaves the rest black).
   z9::UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, dibSize));
   if (!block) return Fail(notifier, texts.msgString11);
   {
@@ -115,10 +128,8 @@ bool TakeStill(IKsPropertySet* properties, StillBuffer* buffer, const GrabTexts&
     // 5. Decoding.
     z9::StillResult result = z9::StillResult::kConverted;
     z9::DecodeImage(pixels, pixelSize, still, stillLength, &result);
-    // A still too short for its header's size, or a motion-JPEG still that
-    // does not decode, is a failed capture: nothing of it is handed out.
-    if (result == z9::StillResult::kRefused || result == z9::StillResult::kDecodeFailed)
-      return Fail(notifier, "ERROR 724:9791");
+    // Only a converted still is a picture: nothing else of it is handed out.
+    if (result != z9::StillResult::kConverted) return Fail(notifier, "ERROR 724:9791");
     // 6. Bottom-up rows for everything but RGB, which arrives bottom-up.
     if (header.format != z9::STICAP_RGB) z9::FlipRows(pixels, pixelSize, width, height);
     // 7. The header.

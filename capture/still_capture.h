@@ -16,20 +16,25 @@ namespace z9twn {
 
 // What the buffer holds when the driver cannot be asked.
 constexpr uint32_t kStillBufferSizeFallback = 921600;
-// The largest payload the camera makes (a 2048 x 1536 RGB picture); a larger
-// announcement is taken as a failed query.
-constexpr uint32_t kStillBufferSizeLimit = 2048u * 1536u * 3u;
+// The still buffer's bound. The largest snapshot the pages offer is
+// 2560 x 2048, and no still format takes more than 3 bytes a pixel, so its
+// payload is at most 15,728,640 bytes. 16 MiB holds that with the header to
+// spare, and keeps a driver that announces nonsense from taking a 32-bit
+// host's address space (the buffer lives as long as the stream format). A
+// larger announcement is taken as a failed query; sizes below the bound
+// cannot wrap when the header is added, in 32 bits or 64.
+constexpr uint32_t kStillBufferSizeLimit = 16u * 1024u * 1024u;
 // The buffer holds the 40-byte still header and 8 bytes more beyond the payload.
 constexpr size_t kStillBufferExtra = 48;
 
 class StillBuffer {
  public:
   // Frees the old block and allocates size + 48 bytes; false (and empty) when
-  // that fails.
+  // that fails or size is above kStillBufferSizeLimit.
   bool Allocate(uint32_t size);
   void Free();
   uint8_t* data() const { return data_.get(); }
-  size_t length() const { return data_ ? size_ + kStillBufferExtra : 0; }
+  size_t length() const { return data_ ? size_t{size_} + kStillBufferExtra : 0; }
   uint32_t size() const { return size_; }
 
  private:
@@ -52,7 +57,10 @@ struct StillPicture {
 };
 
 // One still: request, status, decoding, row flip, header, sound, enlargement.
-// False after the failure's message has been shown; *out is then empty.
+// False after the failure's message has been shown; *out is then empty. The
+// buffer is cleared before each request, so that nothing of an earlier still
+// can pass for the new one; an answer shorter than the still header, a format
+// without converter and a still that does not decode are refused alike.
 bool TakeStill(IKsPropertySet* properties, StillBuffer* buffer, const GrabTexts& texts, Notifier* notifier,
                StillPicture* out);
 

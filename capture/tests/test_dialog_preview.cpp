@@ -94,6 +94,35 @@ class Preview : public BenchDialogTest {
     return text;
   }
 
+  // The video window covers the pane's client area exactly.
+  void ExpectVideoFillsPane() {
+    HWND pane = GetDlgItem(Dialog(), 1006);
+    HWND video = GetWindow(pane, GW_CHILD);
+    ASSERT_NE(video, nullptr);
+    EXPECT_TRUE(IsWindowVisible(video));
+    RECT client = {}, r = {};
+    GetClientRect(pane, &client);
+    GetWindowRect(video, &r);
+    MapWindowPoints(nullptr, pane, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.right - r.left, client.right) << "video width";
+    EXPECT_EQ(r.bottom - r.top, client.bottom) << "video height";
+  }
+
+  // Delivered frames a second as the status bar shows them (-1: unreadable).
+  double DeliveredRate() {
+    double delivered = -1, dropped = 0;
+    if (std::sscanf(StatusText(1).c_str(), "%lf %lf", &delivered, &dropped) != 2) return -1;
+    return delivered;
+  }
+
+  uint32_t Requests(uint32_t kind) {
+    Z9B_COUNTERS c = {};
+    EXPECT_TRUE(bench_.GetCounters(&c));
+    return c.byKind[kind];
+  }
+
   std::vector<HostEvent> Infos() {
     std::vector<HostEvent> out;
     for (const HostEvent& e : Events())
@@ -168,10 +197,8 @@ TEST_F(Preview, OpensWithLiveVideoLayoutTooltipsAndStatistics) {
     EXPECT_EQ(b.right - b.left, 60);
     EXPECT_EQ(b.bottom - b.top, 20);
   }
-  // The video window lives in the pane.
-  HWND video = GetWindow(GetDlgItem(Dialog(), 1006), GW_CHILD);
-  ASSERT_NE(video, nullptr);
-  EXPECT_TRUE(IsWindowVisible(video));
+  // The video window fills the pane.
+  ExpectVideoFillsPane();
   // Tooltips from the library's strings; none for "&Property".
   EXPECT_EQ(TipText(1000), "Capture current image");
   EXPECT_EQ(TipText(1001), "Pause Camera");
@@ -209,16 +236,25 @@ TEST_F(Preview, StatisticsShowTheCapturePinsRate) {
   EXPECT_LT(dropped, 6.0) << StatusText(1);
 }
 
+// Freezing stops the frames (the capture pin's counts stand still) and
+// resuming starts them again; a still works while frozen.
 TEST_F(Preview, FreezeAndResumeWithACaptureWhileFrozen) {
+  z9bench::StreamSettings s;
+  s.previewPin = false;  // the counters are the capture pin's
+  ASSERT_TRUE(z9bench::SetStreamSettings(s));
   BoxAnswerer boxes;
   Create();
   ASSERT_NE(Dialog(), nullptr);
+  wintest::WaitUntil([&] { return DeliveredRate() > 10; }, 5000);
+  ASSERT_GT(DeliveredRate(), 10.0) << StatusText(1);
   Click(1001);
   EXPECT_EQ(wintest::WindowText(GetDlgItem(Dialog(), 1001)), "&Resume");
   EXPECT_EQ(TipText(1001), "Resume Camera");
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(Dialog(), 1002)));
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Dialog(), 1000)));
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Dialog(), 1030)));
+  wintest::PumpFor(2300);  // the first tick may still count frames from before
+  EXPECT_EQ(DeliveredRate(), 0.0) << "frames while frozen: " << StatusText(1);
   // A still is a request of its own: it works while frozen.
   Events().clear();
   Click(1000);
@@ -230,6 +266,8 @@ TEST_F(Preview, FreezeAndResumeWithACaptureWhileFrozen) {
   EXPECT_EQ(wintest::WindowText(GetDlgItem(Dialog(), 1001)), "&Freeze");
   EXPECT_EQ(TipText(1001), "Pause Camera");
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Dialog(), 1002)));
+  wintest::WaitUntil([&] { return DeliveredRate() > 10; }, 5000);
+  EXPECT_GT(DeliveredRate(), 10.0) << "no frames after resuming: " << StatusText(1);
   EXPECT_TRUE(boxes.Texts().empty());
 }
 
@@ -314,7 +352,9 @@ TEST_F(Preview, ModeChangesTheFormatLayoutAndImageInfo) {
     Create();
     ASSERT_NE(Dialog(), nullptr);
     Events().clear();
+    const uint32_t sizeQueries = Requests(Z9B_KIND_STILL_SIZE);
     ASSERT_TRUE(PickFormat(2));  // RGB24 320 x 240
+    EXPECT_EQ(Requests(Z9B_KIND_STILL_SIZE), sizeQueries + 1) << "the still buffer size is asked again";
     const std::vector<HostEvent> infos = Infos();
     ASSERT_EQ(infos.size(), 1u);
     EXPECT_EQ(infos[0].info[0] | (infos[0].info[1] << 8), 320);
@@ -329,9 +369,7 @@ TEST_F(Preview, ModeChangesTheFormatLayoutAndImageInfo) {
     EXPECT_EQ(pane.right - pane.left, 330);
     EXPECT_EQ(ClientRectOf(1000).left, 23);
     EXPECT_EQ(StatusText(0), "Image Size: 320x240");
-    HWND video = GetWindow(GetDlgItem(Dialog(), 1006), GW_CHILD);
-    ASSERT_NE(video, nullptr);
-    EXPECT_TRUE(IsWindowVisible(video));
+    ExpectVideoFillsPane();
     // The still buffer follows: a capture still works.
     Events().clear();
     Click(1000);
@@ -463,7 +501,8 @@ TEST_F(Preview, LanguageFileTextsInTheDialog) {
   ASSERT_TRUE(wintest::RegSetDword(HKEY_LOCAL_MACHINE, "Software\\RidEva\\Z9100", "MultiLangID", 1031));
   const char* entries[][2] = {{"DlgString3", "&Aufnehmen"}, {"DlgString4", "&Modus"},   {"DlgString5", "&Anhalten"},
                               {"DlgString6", "&Weiter"},    {"DlgString7", "&Eigenschaften"}, {"DlgString16", "&Ende"},
-                              {"DlgString17", "Bildgroesse"}, {"MsgCaption0", "Fehler"}};
+                              {"DlgString17", "Bildgroesse"}, {"MsgCaption0", "Fehler"},
+                              {"MsgString7", "Kamera belegt"}};
   for (const auto& e : entries) ASSERT_TRUE(wintest::IniWrite(file, "Grabdlg", e[0], e[1]));
   {
     BoxAnswerer boxes("Fehler");
@@ -482,7 +521,7 @@ TEST_F(Preview, LanguageFileTextsInTheDialog) {
     ASSERT_TRUE(bench_.AddFault(z9bench::MakeFault(Z9B_KIND_STILL, Z9B_FAULT_VALUE, 2, 1)));
     Click(1000);
     wintest::WaitUntil([&] { return !boxes.Texts().empty(); }, 3000);
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Error! Device busy, please try again!"}));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Kamera belegt"}));
     Remove();
     dialog_ = nullptr;
   }
@@ -542,6 +581,7 @@ TEST_F(Preview, EveryStreamFormatGivesItsCodesAndLayout) {
     EXPECT_EQ(pane.right - pane.left, r.paneWidth);
     EXPECT_EQ(pane.bottom - pane.top, r.paneHeight);
     EXPECT_EQ(ClientRectOf(1).left, r.width >= 640 ? 300 : 311);
+    if (r.formatCode == 0) ExpectVideoFillsPane();  // Wine's renderer shows RGB only
   }
 }
 
@@ -597,6 +637,159 @@ TEST_F(Preview, StreamInterfaceFailuresAtTheStart) {
     Remove();
     dialog_ = nullptr;
   }
+}
+
+}  // namespace
+}  // namespace twntest
+
+namespace twntest {
+namespace {
+
+// While a capture's error box is open (it has no owner, so the dialog stays
+// usable) the capture is still running: a forwarded press starts no second
+// one, "&Property" leaves the capture's busy flag set when its frame closes,
+// and "&Mode" and "&Freeze" wait (they would replace the still buffer under
+// the capture).
+TEST_F(Preview, CommandsDuringACapturesErrorBoxAreIgnored) {
+  const struct {
+    const char* name;
+    std::vector<int> commands;
+  } rows[] = {{"press", {1000}}, {"property, then a press", {1030, 1000}}, {"mode", {1002}}, {"freeze", {1001}}};
+  HMODULE dex = LoadLibraryA((wintest::ExeDir() + "\\Z9100Dex.dll").c_str());
+  if (dex == nullptr) GTEST_SKIP() << "Z9100Dex.dll is not part of this build";
+  auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(dex, "DllRegisterServer"));
+  auto unregisterServer = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(dex, "DllUnregisterServer"));
+  ASSERT_TRUE(registerServer != nullptr && unregisterServer != nullptr);
+  ASSERT_EQ(registerServer(), S_OK);
+  Create();
+  ASSERT_NE(Dialog(), nullptr);
+  const HWND dialog = Dialog();
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const uint32_t stills = Requests(Z9B_KIND_STILL);
+    const uint32_t sizeQueries = Requests(Z9B_KIND_STILL_SIZE);
+    // The first still answers "busy"; a second capture would get a picture.
+    ASSERT_TRUE(bench_.AddFault(z9bench::MakeFault(Z9B_KIND_STILL, Z9B_FAULT_VALUE, 2, 1)));
+    Events().clear();
+    std::string boxText;
+    std::atomic<bool> clicked{false};
+    wintest::Thread helper([&] {
+      HWND box = nullptr;
+      for (int i = 0; i < 250 && box == nullptr; ++i) {
+        Sleep(20);
+        box = wintest::FindDialogBox("Error", GetCurrentProcessId());
+      }
+      if (box == nullptr) return;
+      // Closes the frames a command opened; true when there was one.
+      auto closeFrames = [&] {
+        bool closed = false;
+        for (HWND frame : wintest::WindowsOfProcess(GetCurrentProcessId(), "#32770")) {
+          if (frame == dialog || frame == box || !IsWindowVisible(frame)) continue;
+          SendMessageA(frame, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+          Sleep(300);
+          if (IsWindow(frame)) PostMessageA(frame, WM_COMMAND, IDCANCEL, 0);
+          closed = true;
+        }
+        return closed;
+      };
+      for (int command : row.commands) {
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+        // The camera's pages open whatever the flag; the others should not.
+        const int steps = command == 1030 ? 200 : 20;
+        for (int i = 0; i < steps && !closeFrames(); ++i) Sleep(50);
+      }
+      boxText = wintest::DialogText(box);
+      wintest::PressDialogButton(box, IDOK);
+      // A frame that opened late would hold the capture: closed too.
+      for (int i = 0; i < 300 && !clicked; ++i) {
+        closeFrames();
+        Sleep(50);
+      }
+    });
+    Click(1000);  // returns once the box is answered
+    clicked = true;
+    helper.Join();
+    wintest::PumpFor(300);
+    EXPECT_EQ(boxText, "Error! Device busy, please try again!");
+    EXPECT_TRUE(Events().empty()) << "a second capture ran under the first one's box";
+    EXPECT_EQ(Requests(Z9B_KIND_STILL), stills + 1);
+    EXPECT_EQ(Requests(Z9B_KIND_STILL_SIZE), sizeQueries) << "the still buffer was replaced during the capture";
+    EXPECT_EQ(wintest::WindowText(GetDlgItem(dialog, 1001)), "&Freeze");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1002)));
+    // The capture is over: the next one runs.
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1000)));
+    Click(1000);
+    EXPECT_EQ(Events().size(), 2u);
+  }
+  Remove();
+  dialog_ = nullptr;
+  unregisterServer();
+  FreeLibrary(dex);
+}
+
+// The largest snapshot the pages offer: the bench announces a still buffer
+// for 2560 x 2048 in 24 bits and answers with a motion-JPEG still of that
+// size, which reaches the host whole.
+TEST_F(Preview, LargestSnapshotReachesTheHostWhole) {
+  std::string jpeg;
+  ASSERT_TRUE(wintest::ReadFileBytes(std::string(Z9_CAPTURE_TEST_DATA) + "\\still_2560x2048.jpg", &jpeg));
+  Z9B_STILL_CONFIG config = {};
+  ASSERT_TRUE(bench_.GetStillConfig(&config));
+  config.bufferSize = 2560 * 2048 * 3;
+  ASSERT_TRUE(bench_.SetStillConfig(config));
+  UploadSticky(z9::STICAP_MJPG, 2560, 2048, 0, std::vector<uint8_t>(jpeg.begin(), jpeg.end()));
+  BoxAnswerer boxes;
+  Create();
+  ASSERT_NE(Dialog(), nullptr);
+  Events().clear();
+  Click(1000);
+  EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+  ASSERT_EQ(Events().size(), 2u);
+  uint32_t w = 0, h = 0;
+  const std::vector<uint8_t> expected = ExpectedDib(&w, &h);
+  const std::vector<uint8_t>& info = Events()[0].info;
+  EXPECT_EQ(info[0] | (info[1] << 8), 2560);
+  EXPECT_EQ(info[2] | (info[3] << 8), 2048);
+  EXPECT_EQ(Events()[1].dib.size(), 2560u * 2048 * 3 + 40);
+  EXPECT_TRUE(Events()[1].dib == expected);
+}
+
+// The host window destroyed before RemoveUIDlg takes the dialog's window
+// with it: the camera is let go then, and neither the later RemoveUIDlg nor
+// a new CreateUIDlg touches what the old dialog held.
+TEST_F(Preview, HostWindowDestroyedBeforeRemoval) {
+  BoxAnswerer boxes;
+  Create();
+  const HWND old = Dialog();
+  ASSERT_NE(old, nullptr);
+  wintest::PumpFor(300);
+  DestroyWindow(host_);
+  EXPECT_FALSE(IsWindow(old));
+  wintest::PumpFor(300);
+  Z9B_COUNTERS c = {};
+  ASSERT_TRUE(bench_.GetCounters(&c));
+  EXPECT_GT(c.opens, 0u);
+  EXPECT_EQ(c.closes, c.opens) << "the camera is still held by a dialog without a window";
+
+  host_ = CreateWindowExA(0, "Z9TestTwainHost", "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                          GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(host_, nullptr);
+  Posts().clear();
+  EXPECT_NE(Remove(), 0);
+  ASSERT_EQ(Posts().size(), 1u);
+  EXPECT_EQ(Posts()[0].wParam, InactiveMessage());
+  EXPECT_TRUE(IsWindow(host_));
+  // A new dialog on the new host works as the first did.
+  Events().clear();
+  Create();
+  ASSERT_NE(Dialog(), nullptr);
+  EXPECT_EQ(Infos().size(), 1u);
+  ExpectVideoFillsPane();
+  Click(1000);
+  EXPECT_EQ(Events().size(), 3u);
+  EXPECT_TRUE(boxes.Texts().empty());
+  Remove();
+  dialog_ = nullptr;
 }
 
 }  // namespace

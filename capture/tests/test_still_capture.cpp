@@ -10,12 +10,20 @@
 #include "recording_notifier.h"
 #include "still_capture.h"
 #include "test_support.h"
+#include "wintest.h"
 
 namespace {
 
 using z9::imgtest::MakeStill;
 using z9::imgtest::RandomBytes;
 using z9twn::StillPicture;
+
+// The 2560 x 2048 motion-JPEG still beside the tests.
+std::vector<uint8_t> LargeStillStream() {
+  std::string bytes;
+  if (!wintest::ReadFileBytes(std::string(Z9_CAPTURE_TEST_DATA) + "\\still_2560x2048.jpg", &bytes)) return {};
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
 
 class StillCaptureTest : public ::testing::Test {
  protected:
@@ -87,12 +95,21 @@ TEST_F(StillCaptureTest, BufferSizeComesFromTheDriverWithinBounds) {
     camera_.announcedSize = huge;
     EXPECT_EQ(z9twn::QueryStillBufferSize(&camera_), 921600u) << huge;
   }
-  camera_.announcedSize = z9twn::kStillBufferSizeLimit;
-  EXPECT_EQ(z9twn::QueryStillBufferSize(&camera_), z9twn::kStillBufferSizeLimit);
+  // The largest snapshot the pages offer, 2560 x 2048 in 24 bits, and the limit itself.
+  for (uint32_t size : {2560u * 2048u * 3u, z9twn::kStillBufferSizeLimit}) {
+    camera_.announcedSize = size;
+    EXPECT_EQ(z9twn::QueryStillBufferSize(&camera_), size);
+  }
 
   z9twn::StillBuffer b;
   ASSERT_TRUE(b.Allocate(921600));
   EXPECT_EQ(b.length(), 921648u);
+  // Sizes beyond the limit are refused before any arithmetic can wrap.
+  for (uint32_t huge : {z9twn::kStillBufferSizeLimit + 1, 0xFFFFFFD0u, 0xFFFFFFFFu}) {
+    EXPECT_FALSE(b.Allocate(huge)) << huge;
+    EXPECT_EQ(b.length(), 0u);
+    EXPECT_EQ(b.data(), nullptr);
+  }
 }
 
 TEST_F(StillCaptureTest, EveryFormatMatchesTheImagingLibrary) {
@@ -135,16 +152,28 @@ TEST_F(StillCaptureTest, EveryFormatMatchesTheImagingLibrary) {
   EXPECT_TRUE(notifier_.boxes.empty());
 }
 
-TEST_F(StillCaptureTest, MotionJpegStillIsDecoded) {
-  const std::vector<uint8_t> stream = z9::imgtest::TestFile("s420_big.jpg");
-  ASSERT_FALSE(stream.empty());
-  Answer(z9::STICAP_MJPG, 160, 120, 0, stream);
-  StillPicture p;
-  ASSERT_TRUE(Take(921600, &p));
-  uint32_t w = 0, h = 0;
-  EXPECT_TRUE(Bytes(p) == Expected(&w, &h));
-  EXPECT_EQ(p.dibSize, 160u * 120 * 3 + 40);
-  GlobalFree(p.block);
+// Motion-JPEG stills up to the largest snapshot size, in a buffer of the
+// size the driver announces for it.
+TEST_F(StillCaptureTest, MotionJpegStillsAreDecoded) {
+  const struct {
+    std::vector<uint8_t> stream;
+    uint32_t width, height, bufferSize;
+  } cases[] = {{z9::imgtest::TestFile("s420_big.jpg"), 160, 120, 921600},
+               {LargeStillStream(), 2560, 2048, 2560 * 2048 * 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.width);
+    ASSERT_FALSE(c.stream.empty());
+    Answer(z9::STICAP_MJPG, c.width, c.height, 0, c.stream);
+    StillPicture p;
+    ASSERT_TRUE(Take(c.bufferSize, &p));
+    uint32_t w = 0, h = 0;
+    EXPECT_TRUE(Bytes(p) == Expected(&w, &h));
+    EXPECT_EQ(p.width, c.width);
+    EXPECT_EQ(p.height, c.height);
+    EXPECT_EQ(p.dibSize, size_t{c.width} * c.height * 3 + 40);
+    GlobalFree(p.block);
+  }
+  EXPECT_TRUE(notifier_.boxes.empty());
 }
 
 TEST_F(StillCaptureTest, SizeCodesEnlarge) {

@@ -51,6 +51,7 @@ class StillFaults : public ::testing::Test {
     uint32_t width = 0, height = 0;
     std::string box;
     bool black = false;
+    uint64_t hash = 0;  // of the pixels
   };
   Outcome Take() {
     notifier_.boxes.clear();
@@ -77,6 +78,7 @@ class StillFaults : public ::testing::Test {
       EXPECT_EQ(h.biSizeImage, p.width * p.height * 3);
       o.black = true;
       for (size_t i = 40; i < p.dibSize && o.black; ++i) o.black = dib[i] == 0;
+      for (size_t i = 40; i < p.dibSize; ++i) o.hash = (o.hash ^ dib[i]) * 1099511628211u;
       GlobalUnlock(p.block);
     }
     GlobalFree(p.block);
@@ -109,38 +111,60 @@ TEST_F(StillFaults, EveryStatusByte) {
 }
 
 // Every format byte with a header that matches the payload for YUY2 (two
-// bytes a pixel), a header larger than any payload would fill, and no
-// payload at all.
+// bytes a pixel), and with no payload at all. A format without converter
+// fails like an undecodable still: nothing of it reaches the host.
 TEST_F(StillFaults, EveryFormatByte) {
   const size_t payload = 64 * 48 * 2;
   for (int format = 0; format <= 255; ++format) {
     SCOPED_TRACE(format);
     const uint8_t f = static_cast<uint8_t>(format);
-    const bool converted = f == z9::STICAP_RGB || f == z9::STICAP_YUY2 || f == z9::STICAP_UYVY ||
-                           f == z9::STICAP_I420 || f == z9::STICAP_MJPG;
+    const bool fixedSize = f == z9::STICAP_RGB || f == z9::STICAP_YUY2 || f == z9::STICAP_UYVY ||
+                           f == z9::STICAP_I420;
     const size_t need = f == z9::STICAP_RGB ? 64 * 48 * 3 : f == z9::STICAP_I420 ? 64 * 48 * 3 / 2 : payload;
 
+    // Random bytes are no JPEG stream, and the other formats have no converter.
     Answer(0, f, 0, 64, 48, payload, format);
     Outcome o = Take();
-    if (f == z9::STICAP_MJPG || (converted && need > payload)) {
-      // Random bytes are no JPEG stream: a failed capture, not a black picture.
-      EXPECT_EQ(o.box, kRefused);
-    } else {
+    if (fixedSize && need <= payload) {
       EXPECT_EQ(o.width, 64u);
       EXPECT_EQ(o.height, 48u);
-      if (!converted) {
-        EXPECT_TRUE(o.black) << "a format without converter handed out bytes";
-      }
+    } else {
+      EXPECT_EQ(o.box, kRefused);
+      EXPECT_EQ(o.width, 0u);
     }
 
     Answer(0, f, 0, 640, 480, 0, format);
     o = Take();
-    if (converted) {
-      EXPECT_EQ(o.box, kRefused) << "a picture without its payload";
+    EXPECT_EQ(o.box, kRefused) << "a picture without its payload";
+    EXPECT_EQ(o.width, 0u);
+  }
+  EXPECT_EQ(notifier_.sounds, 3) << "only converted stills make their sound";
+}
+
+// An answer shorter than the still header, after a good still: the bytes the
+// driver did not write are never taken for the new picture. A driver that
+// reports its length is refused; one that does not may describe a picture,
+// but its payload is not the earlier still's.
+TEST_F(StillFaults, ShortAnswerAfterAStillHandsNothingOldOver) {
+  const struct {
+    size_t length;
+    bool reportsLength;
+  } cases[] = {{0, true}, {28, true}, {36, true}, {39, true}, {36, false}, {39, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.length << (c.reportsLength ? " reported" : " unreported"));
+    camera_.reportReturned = true;
+    Answer(0, z9::STICAP_YUY2, 0, 64, 48, 64 * 48 * 2, 5);
+    const Outcome first = Take();
+    ASSERT_EQ(first.width, 64u);
+    Answer(0, z9::STICAP_YUY2, 0, 64, 48, 0);
+    camera_.still.resize(c.length);
+    camera_.reportReturned = c.reportsLength;
+    const Outcome o = Take();
+    if (c.reportsLength) {
+      EXPECT_EQ(o.box, kRefused);
       EXPECT_EQ(o.width, 0u);
     } else {
-      EXPECT_EQ(o.width, 640u);
-      EXPECT_TRUE(o.black);
+      EXPECT_TRUE(o.box == kRefused || o.hash != first.hash) << "the earlier still was handed out again";
     }
   }
 }
@@ -158,22 +182,27 @@ TEST_F(StillFaults, EverySizeCode) {
   }
 }
 
-// Sides at and around every limit, in every pairing, for a format that
-// needs a payload and for one that does not: no picture larger than the
-// largest still the camera makes, none the payload does not fill.
+// Sides at and around every limit, in every pairing, for a format whose
+// payload the size fixes and for motion JPEG (a small frame, cropped into
+// the picture): no picture beyond the still buffer's limit, none the
+// payload does not fill.
 TEST_F(StillFaults, SidesAroundEveryLimit) {
-  const uint32_t sides[] = {0u,     1u,     2u,      47u,     48u,      64u,         65u,         1536u,      1537u,
-                            2048u,  2049u,  16384u,  16385u,  0xFFFFu,  0x10000u,    0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu};
-  const size_t payload = 64 * 48 * 2;
-  for (uint8_t format : {z9::STICAP_YUY2, uint8_t{6}}) {
+  const uint32_t sides[] = {0u,     1u,     2u,     47u,     48u,     64u,      65u,      1536u,       1537u,      2048u,
+                            2049u,  2560u,  2561u,  16384u,  16385u,  0xFFFFu,  0x10000u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu};
+  const std::vector<uint8_t> packed = RandomBytes(64 * 48 * 2, 3);
+  const std::vector<uint8_t> jpeg = z9::imgtest::TestFile("s420.jpg");
+  ASSERT_FALSE(jpeg.empty());
+  for (uint8_t format : {z9::STICAP_YUY2, z9::STICAP_MJPG}) {
+    const std::vector<uint8_t>& payload = format == z9::STICAP_YUY2 ? packed : jpeg;
     for (uint32_t w : sides) {
       for (uint32_t h : sides) {
         SCOPED_TRACE(testing::Message() << "format " << int(format) << ", " << w << " x " << h);
-        Answer(0, format, 0, w, h, payload);
+        Answer(0, format, 0, w, h, 0);
+        camera_.still.insert(camera_.still.end(), payload.begin(), payload.end());
         const Outcome o = Take();
         const uint64_t pixels = uint64_t{w} * h;
-        const bool fits = w > 0 && h > 0 && w <= 16384 && h <= 16384 && pixels <= 2048u * 1536u &&
-                          (format != z9::STICAP_YUY2 || z9::PackedPayloadSize(w, h) <= payload);
+        const bool fits = w > 0 && h > 0 && w <= 16384 && h <= 16384 && pixels <= z9twn::kStillBufferSizeLimit / 3 &&
+                          (format != z9::STICAP_YUY2 || z9::PackedPayloadSize(w, h) <= payload.size());
         if (fits) {
           EXPECT_EQ(o.width, w);
           EXPECT_EQ(o.height, h);

@@ -613,10 +613,11 @@ static Z9Control* control_of(Z9Model* m, uint32_t group, uint32_t id) {
   }
 }
 
+/* Up to the largest snapshot size, 2560 x 2048. */
 static int valid_pattern(const Z9B_STILL_CONFIG* c) {
   if (z9b_pattern_size(c->format, 16, 16) == 0) return 0;
-  if (c->width < 16 || c->width > 1280 || c->width % 16) return 0;
-  if (c->height < 16 || c->height > 1024 || c->height % 4) return 0;
+  if (c->width < 16 || c->width > Z9B_STILL_MAX_WIDTH || c->width % 16) return 0;
+  if (c->height < 16 || c->height > Z9B_STILL_MAX_HEIGHT || c->height % 4) return 0;
   return 1;
 }
 

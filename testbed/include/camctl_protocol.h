@@ -196,11 +196,15 @@ typedef struct Z9B_CONTROL {
 #define Z9B_STILL_YUY2 5u
 #define Z9B_STILL_UYVY 7u
 
+/* The largest pattern: the largest snapshot size the camera's pages offer. */
+#define Z9B_STILL_MAX_WIDTH 2560u
+#define Z9B_STILL_MAX_HEIGHT 2048u
+
 typedef struct Z9B_STILL_CONFIG {
   uint32_t format;     /* pattern format: RGB, I420, YUY2 or UYVY */
   uint32_t sizeCode;   /* byte 26 of every still answer */
-  uint32_t width;      /* pattern size: even, 16..1280 (default 640) */
-  uint32_t height;     /* even, 16..1024 (default 480) */
+  uint32_t width;      /* pattern size: a multiple of 16, 16..2560 (default 640) */
+  uint32_t height;     /* a multiple of 4, 16..2048 (default 480) */
   uint32_t bufferSize; /* answer of the still buffer size request; also the payload limit */
 } Z9B_STILL_CONFIG;
 

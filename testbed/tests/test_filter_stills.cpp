@@ -117,13 +117,16 @@ TEST_F(FilterStills, BufferSizeIsAnsweredAtOffset24AndFollowsTheBench) {
 }
 
 TEST_F(FilterStills, PatternInEveryFormatAndSizeCodeEqualsTheChannelsAnswer) {
-  const size_t length = 921600 + 48;
   const struct {
-    uint32_t format, sizeCode, width, height;
-  } cases[] = {{Z9B_STILL_YUY2, 0, 640, 480},   {Z9B_STILL_RGB, 2, 352, 288},  {Z9B_STILL_UYVY, 101, 640, 480},
-               {Z9B_STILL_I420, 4, 160, 120},   {Z9B_STILL_RGB, 103, 640, 480}, {Z9B_STILL_YUY2, 1, 320, 240}};
+    uint32_t format, sizeCode, width, height, bufferSize;
+  } cases[] = {{Z9B_STILL_YUY2, 0, 640, 480, 921600},   {Z9B_STILL_RGB, 2, 352, 288, 921600},
+               {Z9B_STILL_UYVY, 101, 640, 480, 921600}, {Z9B_STILL_I420, 4, 160, 120, 921600},
+               {Z9B_STILL_RGB, 103, 640, 480, 921600},  {Z9B_STILL_YUY2, 1, 320, 240, 921600},
+               {Z9B_STILL_RGB, 0, 2560, 2048, 2560 * 2048 * 3}};  // the largest snapshot
   for (const auto& c : cases) {
-    Z9B_STILL_CONFIG config{c.format, c.sizeCode, c.width, c.height, 921600};
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+    const size_t length = c.bufferSize + 48;
+    Z9B_STILL_CONFIG config{c.format, c.sizeCode, c.width, c.height, c.bufferSize};
     ASSERT_TRUE(bench.SetStillConfig(config));
     const uint32_t from = [&] {
       Z9B_INFO info{};
