@@ -86,13 +86,13 @@ int main(int argc, char** argv) {
   PressWhenPolled(bench, 1);
   Step(true, "the camera's button is pressed again");
   std::string saved;
-  Step(wintest::WaitUntil(
-           [&] {
-             saved = NewestPicture(folder);
-             return !saved.empty() && saved != before;
-           },
-           10000),
-       "the application saved the picture: " + std::string(folder) + "\\" + saved);
+  const bool savedOne = wintest::WaitUntil(
+      [&] {
+        saved = NewestPicture(folder);
+        return !saved.empty() && saved != before;
+      },
+      10000);
+  Step(savedOne, "the application saved the picture: " + std::string(folder) + "\\" + saved);
   wintest::PumpFor(1500);
   Step(wintest::SaveScreenPng(pictures + "\\demo-camera-app.png"), "picture of the screen saved: demo-camera-app.png");
 
