@@ -158,7 +158,11 @@ bool RegisterMainWindow(HINSTANCE instance) {
 }
 
 HWND CreateMainWindow(HINSTANCE instance, const char* title) {
-  return CreateWindowExA(0, kMainWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, kWindowX, kWindowY,
+  // On a narrow screen the window overlaps the dialog rather than leaving it.
+  int x = GetSystemMetrics(SM_CXSCREEN) - kWindowWidth;
+  if (x > kWindowX) x = kWindowX;
+  if (x < 0) x = 0;
+  return CreateWindowExA(0, kMainWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x, kWindowY,
                          kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
 }
 

@@ -132,7 +132,9 @@ class CameraApp : public ::testing::Test {
     }
     if (HWND m = FindWindowA("Z9100MntWndClass", "Z9100Mnt")) PostMessageA(m, WM_CLOSE, 0, 0);
     monitor_.Wait(8000);
+    wintest::IniWrite("StillMnt.ini", "Debug", "DebugMode", "0");
     if (hadAppPath_) wintest::RegSetString(HKEY_LOCAL_MACHINE, z9bench::kAppPathsYouCam, nullptr, oldAppPath_);
+    else wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, z9bench::kAppPathsYouCam);
     DeletePictures();
     bench_.Reset();
   }
@@ -189,8 +191,14 @@ class CameraApp : public ::testing::Test {
 };
 
 TEST_F(CameraApp, StartedByTheButtonSavesEveryPressUnderANewName) {
+  // The monitor's log tells when the dialog has registered for the button.
+  ASSERT_TRUE(wintest::IniWrite("StillMnt.ini", "Debug", "DebugMode", "1"));
   ASSERT_TRUE(monitor_.Start("\"" + wintest::ExeDir() + "\\Z9100Mnt.exe\""));
-  ASSERT_NE(wintest::WaitForWindow("Z9100MntWndClass", "Z9100Mnt", 10000), nullptr);
+  HWND monitorWindow = wintest::WaitForWindow("Z9100MntWndClass", "Z9100Mnt", 10000);
+  ASSERT_NE(monitorWindow, nullptr);
+  HWND monitorLog = nullptr;
+  ASSERT_TRUE(wintest::WaitUntil(
+      [&] { return (monitorLog = wintest::FindChildByClass(monitorWindow, "ListBox")) != nullptr; }, 5000));
   Z9B_COUNTERS c0 = {};
   bench_.GetCounters(&c0);
   ASSERT_TRUE(wintest::WaitUntil(
@@ -207,7 +215,8 @@ TEST_F(CameraApp, StartedByTheButtonSavesEveryPressUnderANewName) {
   ASSERT_TRUE(bench_.PushButtons({11}));
   HWND window = nullptr, dialog = nullptr;
   ASSERT_TRUE(WaitForApp(15000, &window, &dialog)) << "the camera application did not come up with its dialog";
-  wintest::PumpFor(800);  // the dialog's registration reaches the monitor
+  ASSERT_NE(wintest::WaitForListLine(monitorLog, "MONITOR_TWAIN_ACTIVE", 15000), -1)
+      << "the dialog did not register with the monitor";
 
   // A press now: the camera's still, byte for byte, under the first name.
   ASSERT_TRUE(bench_.PushButtons({1}));

@@ -80,8 +80,16 @@ int main(int argc, char** argv) {
   HWND window = wintest::WaitForWindow(kAppClass, nullptr, 15000);
   Step(window != nullptr, "the monitor started the camera application Z9100LAp.exe");
   HWND dialog = wintest::WaitForWindow("#32770", kCameraName, 15000);
-  Step(dialog != nullptr, "the application shows the capture dialog with the camera's live video");
-  wintest::PumpFor(1500);
+  // The dialog registers with the monitor at the end of its start, after
+  // its status bar has its first text.
+  const bool started = wintest::WaitUntil(
+      [&] {
+        HWND status = dialog != nullptr ? wintest::FindChildByClass(dialog, "msctls_statusbar32") : nullptr;
+        return status != nullptr && wintest::WindowText(status).rfind("Image Size", 0) == 0;
+      },
+      15000);
+  Step(dialog != nullptr && started, "the application shows the capture dialog with the camera's live video");
+  wintest::PumpFor(2000);
 
   PressWhenPolled(bench, 1);
   Step(true, "the camera's button is pressed again");
