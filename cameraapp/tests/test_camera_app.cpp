@@ -284,6 +284,9 @@ TEST_F(CameraApp, ASecondStartBringsTheFirstToTheFrontAndTheDialogsExitEndsIt) {
 }
 
 TEST_F(CameraApp, WithoutTheCaptureDialogLibraryItSaysSoAndEnds) {
+  if (GetFileAttributesA((wintest::WindowsDir() + "\\TWAIN_32\\Z9100\\Z9100Twn.dll").c_str()) !=
+      INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "this prefix has an installed Z9100Twn.dll, which a copy of the application finds";
   const std::string alone = "C:\\z9app_alone";
   ASSERT_TRUE(wintest::MakeDirs(alone));
   ASSERT_TRUE(CopyFileA(AppPath().c_str(), (alone + "\\Z9100LAp.exe").c_str(), FALSE));
