@@ -253,6 +253,8 @@ TEST_F(CameraApp, StartedByTheButtonSavesEveryPressUnderANewName) {
   EXPECT_FALSE(IsWindow(dialog));
   EXPECT_EQ(FindWindowA(kAppClass, nullptr), nullptr);
   EXPECT_EQ(Pictures(folder_).size(), before + 1);
+  EXPECT_NE(wintest::WaitForListLine(monitorLog, "MONITOR_TWAIN_INACTIVE", 3000), -1)
+      << "the monitor still holds the closed dialog";
 }
 
 TEST_F(CameraApp, ASecondStartBringsTheFirstToTheFrontAndTheDialogsExitEndsIt) {
