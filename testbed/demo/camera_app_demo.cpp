@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
   z9bench::Bench bench;
   if (!Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
   wintest::RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "FriendlyName", kCameraName);
-  std::string error;
+  std::string error, oldApp;
+  const bool hadApp = wintest::RegGetString(HKEY_LOCAL_MACHINE, z9bench::kAppPathsYouCam, nullptr, &oldApp);
   const std::string app = wintest::ExeDir() + "\\Z9100LAp.exe";
   Step(z9bench::RegisterCameraApplication(app.c_str(), &error), "App Paths \"YouCam\" names " + app + error);
   char folder[MAX_PATH] = {};
@@ -111,6 +112,7 @@ int main(int argc, char** argv) {
   PostMessageA(main, WM_CLOSE, 0, 0);
   Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
   bench.Reset();
+  if (hadApp) z9bench::RegisterCameraApplication(oldApp.c_str(), &error);
   std::printf(g_failures == 0 ? "Camera application: every step as expected.\n" : "Camera application: failed steps.\n");
   return g_failures == 0 ? 0 : 1;
 }
