@@ -186,20 +186,17 @@ class CameraApp : public ::testing::Test {
     return IsTheStill(name);
   }
 
+  // Waits for `polls` more button requests from the monitor.
+  bool Polled(uint32_t polls, DWORD timeoutMs) {
+    Z9B_COUNTERS c0 = {}, c = {};
+    bench_.GetCounters(&c0);
+    return wintest::WaitUntil(
+        [&] { return bench_.GetCounters(&c) && c.byKind[Z9B_KIND_BUTTON] >= c0.byKind[Z9B_KIND_BUTTON] + polls; },
+        timeoutMs);
+  }
   // A press the monitor sees: the cycle after a reported press is skipped
   // whatever the camera says, so the press waits for two fresh polls.
-  bool PressWhenPolled(uint8_t state) {
-    Z9B_COUNTERS c0 = {};
-    bench_.GetCounters(&c0);
-    wintest::WaitUntil(
-        [&] {
-          Z9B_COUNTERS c = {};
-          bench_.GetCounters(&c);
-          return c.byKind[Z9B_KIND_BUTTON] >= c0.byKind[Z9B_KIND_BUTTON] + 2;
-        },
-        5000);
-    return bench_.PushButtons({state});
-  }
+  bool PressWhenPolled(uint8_t state) { return Polled(2, 5000) && bench_.PushButtons({state}); }
 
   z9bench::Bench bench_;
   wintest::Process monitor_;
@@ -225,16 +222,7 @@ TEST_F(CameraApp, StartedByTheButtonSavesEveryPressUnderANewName) {
   HWND monitorLog = nullptr;
   ASSERT_TRUE(wintest::WaitUntil(
       [&] { return (monitorLog = wintest::FindChildByClass(monitorWindow, "ListBox")) != nullptr; }, 5000));
-  Z9B_COUNTERS c0 = {};
-  bench_.GetCounters(&c0);
-  ASSERT_TRUE(wintest::WaitUntil(
-      [&] {
-        Z9B_COUNTERS c = {};
-        bench_.GetCounters(&c);
-        return c.byKind[Z9B_KIND_BUTTON] >= c0.byKind[Z9B_KIND_BUTTON] + 3;
-      },
-      10000))
-      << "the monitor does not poll";
+  ASSERT_TRUE(Polled(3, 10000)) << "the monitor does not poll";
 
   // A press with the camera not open: the monitor starts the application,
   // which opens the capture dialog on its window.
