@@ -1,0 +1,164 @@
+#!/bin/bash
+# Install, use and uninstall: the setup program of BUILD_DIR/dist in a fresh
+# prefix of its own with the bench camera and another maker's device, checked
+# against a snapshot of the prefix taken before. Runs inside the caller's X
+# session (xvfb-run); leaves the prefix in BUILD_DIR/roundtrip-prefix.
+# usage: roundtrip.sh BUILD_DIR [PICTURES_DIR]   (PICTURES_DIR: where installer.png goes)
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(cd "${1:?usage: roundtrip.sh BUILD_DIR [PICTURES_DIR]}" && pwd)
+PICTURES=${2:-}
+BIN=$BUILD/bin
+SETUP=$BUILD/dist/Z9100Setup.exe
+WORK=$BUILD/roundtrip
+export WINEPREFIX=$BUILD/roundtrip-prefix
+source "$ROOT/scripts/wine-env.sh"
+DRIVE=$WINEPREFIX/drive_c
+WIN=$DRIVE/windows
+SNAP="python3 $ROOT/package/tests/snapshot.py"
+
+failures=0
+ok() { echo "[ok] $1"; }
+bad() { echo "[FAILED] $1"; failures=$((failures + 1)); }
+check() { local what=$1; shift; if "$@" >"$WORK/last.out" 2>&1; then ok "$what"; else bad "$what"; sed 's/^/    /' "$WORK/last.out"; fi; }
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+probe() { wine "$BIN/pkgprobe.exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+camctl() { wine "$BIN/camctl.exe" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+regval() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" 'tolower($1) == tolower(n) { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
+regkey() { wine reg query "$1" >/dev/null 2>&1; }
+settle() { timeout 60 wineserver -w || { echo "    (wineserver still busy after 60 s: stopped)"; wineserver -k; }; }
+wait_gone() { local i; for i in $(seq 1 "$2"); do [ -e "$1" ] || return 0; sleep 1; done; return 1; }
+
+SETTINGS='HKLM\Software\RidEva\Z9100'
+ADD_REMOVE='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{FC9B811E-39BC-4813-9E29-B83CCF700010}'
+RUN='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+MEDIASETS='HKLM\SYSTEM\CurrentControlSet\Control\MediaSets\{8C38BFCC-8D4D-4A5A-885B-270A9B4B6003}'
+APP_PATHS='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\YouCam'
+UNINSTALL_CMD='rundll32.exe C:\windows\System\Z9100Rmv.dll,WinMainRmv'
+HAVE_APP=; [ -f "$BIN/Z9100LAp.exe" ] && HAVE_APP=1
+HAVE_DS=; [ -f "$BIN/Z9100Cam.ds" ] && HAVE_DS=1
+
+rm -rf "$WORK"; mkdir -p "$WORK"
+[ -f "$SETUP" ] || { echo "roundtrip: $SETUP is missing (build the z9_setup target)"; exit 1; }
+
+echo "== fresh prefix with the bench camera and another maker's device"
+bash "$ROOT/scripts/make-prefix.sh" "$BUILD" >"$WORK/prefix.log" 2>&1 || { tail "$WORK/prefix.log"; exit 1; }
+# The bench stands in for what the setup program writes (page registration, App
+# Paths); a machine without the camera software has neither.
+wine reg delete "$MEDIASETS" /f >/dev/null 2>&1
+wine reg delete "$APP_PATHS" /f >/dev/null 2>&1
+mkdir -p "$DRIVE/bench/other"
+cp "$BIN/z9other.inf" "$DRIVE/bench/other/oem1.inf"
+printf 'another maker\r\n' >"$DRIVE/bench/other/Z9Other.dat"
+check "the other maker's device installs" camctl install foreign 'C:\bench\other\oem1.inf'
+settle
+$SNAP take "$WINEPREFIX" "$WORK/before.json"
+
+echo "== refused runs change nothing"
+wine winecfg -v win7 >/dev/null 2>&1
+probe run 60000 "$(winpath "$SETUP") /S" >"$WORK/refused.out"; rc=$?
+check "on an unsupported system the setup program refuses (exit 2)" test "$rc" = 2
+wine winecfg -v winxp64 >/dev/null 2>&1
+mkdir -p "$WIN/RidEva"; printf 'not a folder' >"$WIN/RidEva/Z9100"
+probe run 60000 "$(winpath "$SETUP") /S" >"$WORK/readonly.out"; rc=$?
+check "an installation folder that cannot be written is refused (exit 2)" test "$rc" = 2
+rm -f "$WIN/RidEva/Z9100"; rmdir "$WIN/RidEva" 2>/dev/null
+check "  ... and nothing was installed" bash -c "! wine reg query '$SETTINGS' >/dev/null 2>&1 && [ ! -e '$WIN/System/Z9100Dex.dll' ]"
+
+echo "== silent install"
+probe run 120000 "$(winpath "$SETUP") /S" >"$WORK/install.out"; rc=$?
+check "Z9100Setup.exe /S exits 0 and shows no box" bash -c "[ $rc = 0 ] && ! grep -q '^box:' '$WORK/install.out'"
+for f in RidEva/Z9100/Z9100Mnt.exe RidEva/Z9100/LG1033.dat RidEva/Z9100/Z9100.inf RidEva/Z9100/Z9100KNT.sys \
+         TWAIN_32/Z9100/Z9100Twn.dll System/Z9100Dex.dll System/Z9100Rmv.dll system32/drivers/Z9100KNT.sys \
+         ${HAVE_DS:+TWAIN_32/Z9100/Z9100Cam.ds} ${HAVE_APP:+System/Z9100LAp.exe}; do
+  check "file <WINDIR>/$f" test -s "$WIN/$f"
+done
+check "settings DeviceId" test "$(regval "$SETTINGS" DeviceId)" = 'VID_FFF1&PID_A14C'
+check "settings FriendlyName" test "$(regval "$SETTINGS" FriendlyName)" = 'Opticam, Q7710C USB Camera'
+check "settings LangFilePath" test "$(regval "$SETTINGS" LangFilePath)" = 'C:\windows\RidEva\Z9100'
+check "settings MultiLangID (English: the prefix's language has no file)" test "$(regval "$SETTINGS" MultiLangID)" = 0x409
+for v in DeviceStatus AudioStatus PlaySound MSNNotifySupport DefaultFlip PropertyPage; do
+  check "settings $v = 0" test "$(regval "$SETTINGS" $v)" = 0x0
+done
+check "Run entry Z9100Mnt" test "$(regval "$RUN" Z9100Mnt)" = '"C:\windows\RidEva\Z9100\Z9100Mnt.exe"'
+check "Add/Remove entry's uninstall command" test "$(regval "$ADD_REMOVE" UninstallString)" = "$UNINSTALL_CMD"
+check "Add/Remove entry's name" test "$(regval "$ADD_REMOVE" DisplayName)" = 'Opticam Q7710C USB Camera'
+for c in 0 1 2 3; do
+  check "page {7EBBB1AF-...-9D4E5B98300$c} under MediaSets" regkey "$MEDIASETS\\PropertyPages\\{7EBBB1AF-C455-4F97-B5E7-9D4E5B98300$c}"
+done
+oem=$(grep -l 'FileCpy.TwnCfg' "$WIN"/inf/oem*.inf 2>/dev/null | head -n 1)
+check "the driver package is staged as an OEM INF" test -n "$oem"
+check "the camera uses it (its InfPath)" bash -c "wine reg query 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}' /s 2>/dev/null | tr -d '\\r' | grep -qi 'InfPath.*$(basename "${oem:-none}")'"
+probe frame >"$WORK/frame.out"
+check "the capture filter's property frame shows the four pages" bash -c "grep -qx 'tab: Video Proc Amp' '$WORK/frame.out' && grep -qx 'tab: Camera Control' '$WORK/frame.out' && grep -qx 'tab: Property Page' '$WORK/frame.out' && grep -qx 'tab: Image Control' '$WORK/frame.out'"
+if [ -n "$HAVE_APP" ]; then
+  check "App Paths YouCam" test "$(regval "$APP_PATHS" '')" = 'C:\windows\System\Z9100LAp.exe'
+  lnk=$(find "$DRIVE/users" -ipath '*/programs/y4200lap.lnk' | head -n 1)
+  check "the shortcut Y4200LAp.lnk resolves to the camera application" bash -c "[ -n '$lnk' ] && wine '$BIN/pkgprobe.exe' shortcut '$(winpath "${lnk:-none}")' 2>/dev/null | tr -d '\\r' | grep -qix 'C:\\\\windows\\\\System\\\\Z9100LAp.exe'"
+else
+  echo "[gap] no camera application in this build: App Paths, shortcut and launch not checked"
+fi
+[ -n "$HAVE_DS" ] || echo "[gap] no TWAIN data source in this build: the source managers' view not checked"
+
+echo "== the monitor as at logon, a button press into a TWAIN application"
+check "the Run entry's program starts" probe start-run-entry
+check "  ... and its window appears" probe wait-window Z9100MntWndClass Z9100Mnt 15000
+mkdir -p "$DRIVE/bench/rt"
+wine "$BIN/twainhost.exe" '/log=C:\bench\rt\host.log' '/out=C:\bench\rt' '/dll=C:\windows\TWAIN_32\Z9100\Z9100Twn.dll' >/dev/null 2>&1 &
+host=$!
+for i in $(seq 1 30); do grep -q '^create' "$DRIVE/bench/rt/host.log" 2>/dev/null && break; sleep 1; done
+sleep 3
+check "the capture dialog of the installed Z9100Twn.dll opens" grep -q '^create 1' "$DRIVE/bench/rt/host.log"
+camctl button 1 >/dev/null
+for i in $(seq 1 30); do [ -f "$DRIVE/bench/rt/picture_001.bmp" ] && break; sleep 1; done
+check "a button press lands a picture in the TWAIN application" test -s "$DRIVE/bench/rt/picture_001.bmp"
+probe close-window Z9TwainHost 'Z9 TWAIN host' >/dev/null
+for i in $(seq 1 20); do kill -0 $host 2>/dev/null || break; sleep 1; done
+
+echo "== the setup program again: repairs, keeps tuned values, with the monitor running"
+rm -f "$WIN/RidEva/Z9100/LG1033.dat"
+printf 'damaged' >"$WIN/TWAIN_32/Z9100/Z9100Twn.dll"
+wine reg add "$SETTINGS" /v PlaySound /t REG_DWORD /d 2 /f >/dev/null 2>&1
+wine reg add "$SETTINGS" /v DeviceStatus /t REG_DWORD /d 5 /f >/dev/null 2>&1
+wine reg add "$SETTINGS" /v DefaultFlip /t REG_SZ /d garbage /f >/dev/null 2>&1
+probe run 120000 "$(winpath "$SETUP") /S" >"$WORK/repair.out"; rc=$?
+check "a second run exits 0" test "$rc" = 0
+check "  ... puts the missing language file back" cmp -s "$WIN/RidEva/Z9100/LG1033.dat" "$ROOT/package/lang/LG1033.dat"
+check "  ... repairs a damaged file" cmp -s "$WIN/TWAIN_32/Z9100/Z9100Twn.dll" "$BIN/Z9100Twn.dll"
+check "  ... keeps a tuned PlaySound" test "$(regval "$SETTINGS" PlaySound)" = 0x2
+check "  ... resets DeviceStatus" test "$(regval "$SETTINGS" DeviceStatus)" = 0x0
+check "  ... replaces a DefaultFlip of the wrong type" test "$(regval "$SETTINGS" DefaultFlip)" = 0x0
+check "  ... and starts the monitor it closed" probe wait-window Z9100MntWndClass Z9100Mnt 15000
+
+echo "== interactive uninstall from the Add/Remove entry (the monitor running)"
+probe run 120000 "$(regval "$ADD_REMOVE" UninstallString)" >"$WORK/uninstall.out"; rc=$?
+check "the uninstall command exits 0 and shows no box" bash -c "[ $rc = 0 ] && ! grep -q '^box:' '$WORK/uninstall.out'"
+check "  ... the monitor has stopped" probe wait-no-window Z9100MntWndClass Z9100Mnt 5000
+check "  ... the clean-up batch deleted the uninstaller" wait_gone "$WIN/System/Z9100Rmv.dll" 30
+check "  ... and itself" wait_gone "$WIN/System/DeMySelf.Bat" 30
+check "the other maker's device is still there" camctl present 'ROOT\VID_1234&PID_5678\0000'
+settle
+$SNAP take "$WINEPREFIX" "$WORK/after-uninstall.json"
+check "compared with the snapshot, nothing the setup program wrote remains" $SNAP compare "$WORK/before.json" "$WORK/after-uninstall.json"
+sed 's/^/    /' "$WORK/last.out"
+
+echo "== a second installation, interactive; then a silent uninstall, twice"
+check "the bench camera is plugged in again" camctl install camera 'C:\bench\driver\oem0.inf'
+shot=$WORK/installer.png
+probe setup-ui "$(winpath "$SETUP")" "$(winpath "$shot")" >"$WORK/setup-ui.out"; rc=$?
+check "Z9100Setup.exe interactive: welcome page, Install, Finish; exit 0" test "$rc" = 0
+check "  ... its welcome page was photographed" test -s "$shot"
+[ -n "$PICTURES" ] && [ -s "$shot" ] && cp "$shot" "$PICTURES/installer.png"
+check "  ... installed the settings and the files" bash -c "[ -s '$WIN/RidEva/Z9100/Z9100Mnt.exe' ] && wine reg query '$SETTINGS' /v DeviceId >/dev/null 2>&1"
+probe run 120000 "$UNINSTALL_CMD /Silent" >"$WORK/silent.out"; rc=$?
+check "the uninstall command with /Silent exits 0 and shows no box" bash -c "[ $rc = 0 ] && ! grep -q '^box:' '$WORK/silent.out'"
+probe run 120000 "$UNINSTALL_CMD /Silent" >"$WORK/silent2.out"; rc=$?
+check "  ... and again: exit 0, no box" bash -c "[ $rc = 0 ] && ! grep -q '^box:' '$WORK/silent2.out'"
+settle
+$SNAP take "$WINEPREFIX" "$WORK/after-silent.json"
+check "compared with the snapshot, only what a silent run keeps remains" $SNAP compare "$WORK/before.json" "$WORK/after-silent.json" --silent
+sed 's/^/    /' "$WORK/last.out"
+
+wineserver -k 2>/dev/null
+echo "roundtrip: $failures failed"
+[ "$failures" = 0 ]
