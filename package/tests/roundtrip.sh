@@ -11,6 +11,11 @@ PICTURES=${2:-}
 BIN=$BUILD/bin
 SETUP=$BUILD/dist/Z9100Setup.exe
 WORK=$BUILD/roundtrip
+# The prefix kind follows the build (ctest may run without scripts/host.sh).
+if [ -z "${Z9_WINE_ARCH:-}" ]; then
+  if grep -q 'toolchain-x86_64' "$BUILD/CMakeCache.txt"; then Z9_WINE_ARCH=win64; else Z9_WINE_ARCH=win32; fi
+fi
+export Z9_WINE_ARCH
 export WINEPREFIX=$BUILD/roundtrip-prefix
 source "$ROOT/scripts/wine-env.sh"
 DRIVE=$WINEPREFIX/drive_c
@@ -136,7 +141,7 @@ check "the uninstall command exits 0 and shows no box" bash -c "[ $rc = 0 ] && !
 check "  ... the monitor has stopped" probe wait-no-window Z9100MntWndClass Z9100Mnt 5000
 check "  ... the clean-up batch deleted the uninstaller" wait_gone "$WIN/System/Z9100Rmv.dll" 30
 check "  ... and itself" wait_gone "$WIN/System/DeMySelf.Bat" 30
-check "the other maker's device is still there" camctl present 'ROOT\VID_1234&PID_5678\0000'
+check "the other maker's device is still there" regkey 'HKLM\SYSTEM\CurrentControlSet\Enum\ROOT\VID_1234&PID_5678\0000'
 settle
 $SNAP take "$WINEPREFIX" "$WORK/after-uninstall.json"
 check "compared with the snapshot, nothing the setup program wrote remains" $SNAP compare "$WORK/before.json" "$WORK/after-uninstall.json"
