@@ -35,6 +35,10 @@ Target ${TARGET}
 !define SHORTCUT "Y4200LAp.lnk"
 ; The uninstaller of the 9x family, where Z9100Rmv.dll removes nothing.
 !define UNINSTALLER_9X "Z9100Uns.exe"
+; The driver package as kept beside the monitor. Windows names its copy in
+; <WINDIR>\inf oem<n>.inf; Wine keeps the file's own name, so the name carries
+; "OEM" too: Z9100Rmv.dll removes only packages whose name does.
+!define STAGED_INF "Z9100Oem.inf"
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
@@ -101,14 +105,16 @@ Function .onInit
   StrCpy $INSTDIR "$WINDIR\RidEva\Z9100"
 FunctionEnd
 
-; Fails (error flag set) when no file can be created in folder $R0.
+; $R2 = 1 when no file can be created in folder $R0 (an error flag would not
+; last: every test of it clears it).
 Function ProbeFolder
+  StrCpy $R2 1
   ClearErrors
   FileOpen $R1 "$R0\Z9100Setup.tmp" w
   IfErrors done
   FileClose $R1
   Delete "$R0\Z9100Setup.tmp"
-  ClearErrors
+  StrCpy $R2 0
 done:
 FunctionEnd
 
@@ -157,18 +163,17 @@ Section "-Install"
   CreateDirectory "$INSTDIR"
   CreateDirectory "$WINDIR\TWAIN_32\Z9100"
   CreateDirectory "$WINDIR\System"
-  ClearErrors
   StrCpy $R0 "$INSTDIR"
   Call ProbeFolder
-  ${IfNot} ${Errors}
+  ${If} $R2 == 0
     StrCpy $R0 "$WINDIR\TWAIN_32\Z9100"
     Call ProbeFolder
   ${EndIf}
-  ${IfNot} ${Errors}
+  ${If} $R2 == 0
     StrCpy $R0 "$WINDIR\System"
     Call ProbeFolder
   ${EndIf}
-  ${If} ${Errors}
+  ${If} $R2 != 0
     ${If} $MadeTwainDir == 1
       RMDir "$WINDIR\TWAIN_32\Z9100"
     ${EndIf}
@@ -187,7 +192,7 @@ Section "-Install"
   SetOutPath "$INSTDIR"
   File "${BIN_DIR}/Z9100Mnt.exe"
   File "${PACKAGE_DIR}/lang/LG*.dat"
-  File "/oname=Z9100.inf" "${PACKAGE_DIR}/driver/Z9100.inf"
+  File "/oname=${STAGED_INF}" "${PACKAGE_DIR}/driver/Z9100.inf"
   File "${DRIVER_DIR}/Z9100KNT.sys"
   SetOutPath "$WINDIR\TWAIN_32\Z9100"
   File "${BIN_DIR}/Z9100Twn.dll"
@@ -249,13 +254,13 @@ Section "-Install"
   ; The driver package: staged for cameras plugged in later, and given at once
   ; to a camera that is plugged in now.
   DetailPrint "Setting up the camera driver"
-  System::Call 'setupapi::SetupCopyOEMInf(t "$INSTDIR\Z9100.inf", t "$INSTDIR", i 1, i 0, p 0, i 0, p 0, p 0) i .r0 ?e'
+  System::Call 'setupapi::SetupCopyOEMInf(t "$INSTDIR\${STAGED_INF}", t "$INSTDIR", i 1, i 0, p 0, i 0, p 0, p 0) i .r0 ?e'
   Pop $1
   ${If} $0 == 0
     DetailPrint "The driver package could not be staged (error $1)"
   ${EndIf}
   ${If} $NtFamily == 1
-    System::Call 'newdev::UpdateDriverForPlugAndPlayDevices(p $HWNDPARENT, t "${HARDWARE_ID}", t "$INSTDIR\Z9100.inf", i 1, *i .r2) i .r0 ?e'
+    System::Call 'newdev::UpdateDriverForPlugAndPlayDevices(p $HWNDPARENT, t "${HARDWARE_ID}", t "$INSTDIR\${STAGED_INF}", i 1, *i .r2) i .r0 ?e'
     Pop $1
     ${If} $0 != 0
       DetailPrint "The plugged-in camera now uses this driver"
@@ -288,7 +293,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${SHORTCUT}"
   Delete "$WINDIR\RidEva\Z9100\Z9100Mnt.exe"
   Delete "$WINDIR\RidEva\Z9100\LG*.dat"
-  Delete "$WINDIR\RidEva\Z9100\Z9100.inf"
+  Delete "$WINDIR\RidEva\Z9100\${STAGED_INF}"
   Delete "$WINDIR\RidEva\Z9100\Z9100KNT.sys"
   Delete "$WINDIR\TWAIN_32\Z9100\Z9100Twn.dll"
   Delete "$WINDIR\TWAIN_32\Z9100\Z9100Cam.ds"

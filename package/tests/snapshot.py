@@ -25,6 +25,8 @@ ALLOWED = [
     (r"reg:hklm\\hardware\\.*", "rebuilt at every Wine start"),
     (r"reg:hklm\\software\\microsoft\\windows\\currentversion\\runonce.*", "Wine's start-up bookkeeping"),
     (r"reg:hklm\\system\\currentcontrolset\\services\\eventlog.*", "Wine's event log bookkeeping"),
+    (r"reg:hkcu\\console.*", "Wine's console settings, written when the clean-up batch runs in a console"),
+    (r"reg:hklm\\system\\currentcontrolset\\control\\class\\\{4d36e968-e325-11ce-bfc1-08002be10318\}\\.*", "the display adapter Wine sets up at start"),
     (r"file:windows/temp/.*", "temporary files"),
     (r"file:users/[^/]+/temp/.*", "temporary files"),
     (r"file:users/[^/]+/appdata/local/temp/.*", "temporary files"),
@@ -39,6 +41,7 @@ ALLOWED = [
     (r"reg:hklm\\system\\currentcontrolset\\enum\\root\\vid_fff1&pid_a14c&mi_00.*", "the camera's device node, removed by the uninstaller"),
     (r"reg:hklm\\system\\currentcontrolset\\control\\class\\\{6bdd1fc6-810f-11d0-bec7-08002be2092f\}\\0000.*", "the camera's driver key, removed with its device"),
     (r"reg:hklm\\system\\currentcontrolset\\control\\deviceclasses\\.*vid_fff1&pid_a14c&mi_00.*", "the camera's interface, removed with its device"),
+    (r"reg:hklm\\system\\currentcontrolset\\control\\deviceclasses\\\{65e8773d-8f56-11d0-a3b9-00a0c9223196\}", "the capture interface class key, left without interfaces when the camera's went with its device"),
     (r"reg:hklm\\system\\currentcontrolset\\services\\z9100knt.*", "the camera's driver service: its description now comes from this system's package"),
     (r"file:windows/system32/drivers/z9100knt\.sys", "the camera's kernel driver, deleted by the uninstaller before Vista"),
     (r"file:windows/system/z9100remov\.exe", "the bench's stand-in of the elevated removal program, deleted by the clean-up batch by design"),
@@ -50,6 +53,7 @@ ALLOWED = [
     (r"reg:(hkcr|hklm\\software\\classes)\\typelib\\\{8c38bfcc-8d4d-4a5a-885b-270a9b4b6003\}.*", "Z9100Dex.dll's type library (the same)"),
     (r"reg:hklm\\software\\ridEva", "the maker's empty key: the uninstaller deletes only its Z9100 subkey"),
     (r"file:windows/ridEva/?", "the maker's empty folder: the uninstaller removes only its Z9100 subfolder"),
+    (r"file:windows/twain_32/?", "the TWAIN folder (missing in a win64 prefix) made for the capture dialog: the uninstaller removes only its Z9100 subfolder"),
 ]
 # After "/Silent": what the caller of a silent uninstall removes itself.
 ALLOWED_SILENT = [
@@ -127,8 +131,11 @@ def compare(before_path, after_path, silent):
     for item in sorted(before.keys() | after.keys()):
         if before.get(item) == after.get(item):
             continue
-        if item.startswith("reg:") and not item.count("|") and item in before and item in after:
-            continue
+        if item.startswith("reg:") and "|" not in item:
+            # A key without values is written only when it has no subkeys.
+            side = after if item not in after else before
+            if item in before and item in after or any(k.startswith(item + "\\") for k in side):
+                continue
         what = "removed" if item not in after else "added" if item not in before else "changed"
         reason = explained(item, rules)
         if reason is None:
