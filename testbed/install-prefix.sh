@@ -32,3 +32,9 @@ fi
 # Z: is the host's root in every prefix.
 wine "$BIN/camctl.exe" setup "Z:${BIN//\//\\}"
 wineserver -w
+
+# Wine links the profile's Pictures folder to the host's home; the camera
+# application saves its pictures there, so a test prefix keeps its own folder.
+for pictures in "$WINEPREFIX"/drive_c/users/*/Pictures; do
+  if [ -L "$pictures" ]; then rm -f "$pictures" && mkdir "$pictures"; fi
+done

@@ -1,0 +1,116 @@
+// Z9CameraAppDemo: the camera's button with no program open. The monitor polls
+// the bench camera; a press starts the camera application (App Paths
+// "YouCam"), which opens the capture dialog; a second press saves a picture
+// in the user's picture folder, shown in the application's window. Saves a
+// picture of the screen into the folder given as the first argument.
+// Exit code 0 when every step went as expected.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bench_client.h"
+#include "bench_setup.h"
+#include "wintest.h"
+
+namespace {
+
+constexpr char kSettingsKey[] = "Software\\RidEva\\Z9100";
+constexpr char kCameraName[] = "Opticam, Q7710C USB Camera";
+constexpr char kAppClass[] = "Z9100LApWndClass";
+
+int g_failures = 0;
+
+bool Step(bool ok, const std::string& what) {
+  std::printf("  %s %s\n", ok ? "[ok]    " : "[FAILED]", what.c_str());
+  std::fflush(stdout);
+  if (!ok) ++g_failures;
+  return ok;
+}
+
+uint32_t ButtonRequests(z9bench::Bench& bench) {
+  Z9B_COUNTERS c{};
+  bench.GetCounters(&c);
+  return c.byKind[Z9B_KIND_BUTTON];
+}
+
+std::string NewestPicture(const std::string& folder) {
+  std::string newest;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "\\Picture *.bmp").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return newest;
+  do
+    if (newest.empty() || std::string(found.cFileName) > newest) newest = found.cFileName;
+  while (FindNextFileA(find, &found));
+  FindClose(find);
+  return newest;
+}
+
+void PressWhenPolled(z9bench::Bench& bench, uint8_t state) {
+  const uint32_t before = ButtonRequests(bench);
+  wintest::WaitUntil([&] { return ButtonRequests(bench) >= before + 2; }, 5000);
+  bench.PushButtons({state});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string pictures = argc > 1 ? argv[1] : wintest::ExeDir();
+  std::printf("The camera application: button (nothing open) -> Z9100Mnt -> Z9100LAp.exe; button -> picture\n");
+
+  z9bench::Bench bench;
+  if (!Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
+  wintest::RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "FriendlyName", kCameraName);
+  std::string error;
+  const std::string app = wintest::ExeDir() + "\\Z9100LAp.exe";
+  Step(z9bench::RegisterCameraApplication(app.c_str(), &error), "App Paths \"YouCam\" names " + app + error);
+  char folder[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, folder, 0x27 /* CSIDL_MYPICTURES */, FALSE);
+  const std::string before = NewestPicture(folder);
+
+  wintest::Process monitor;
+  Step(monitor.Start("\"" + wintest::ExeDir() + "\\Z9100Mnt.exe\""), "Z9100Mnt.exe started");
+  HWND main = wintest::WaitForWindow("Z9100MntWndClass", "Z9100Mnt", 10000);
+  if (!Step(main != nullptr, "the monitor's window is up")) return 1;
+  Step(wintest::WaitUntil([&] { return ButtonRequests(bench) >= 3; }, 8000), "the monitor polls the camera's button");
+
+  PressWhenPolled(bench, 11);
+  Step(true, "the camera's button is pressed with no program open (the bench answers state 11)");
+  HWND window = wintest::WaitForWindow(kAppClass, nullptr, 15000);
+  Step(window != nullptr, "the monitor started the camera application Z9100LAp.exe");
+  HWND dialog = wintest::WaitForWindow("#32770", kCameraName, 15000);
+  // The dialog registers with the monitor at the end of its start, after
+  // its status bar has its first text.
+  const bool started = wintest::WaitUntil(
+      [&] {
+        HWND status = dialog != nullptr ? wintest::FindChildByClass(dialog, "msctls_statusbar32") : nullptr;
+        return status != nullptr && wintest::WindowText(status).rfind("Image Size", 0) == 0;
+      },
+      15000);
+  Step(dialog != nullptr && started, "the application shows the capture dialog with the camera's live video");
+  wintest::PumpFor(2000);
+
+  PressWhenPolled(bench, 1);
+  Step(true, "the camera's button is pressed again");
+  std::string saved;
+  const bool savedOne = wintest::WaitUntil(
+      [&] {
+        saved = NewestPicture(folder);
+        return !saved.empty() && saved != before;
+      },
+      10000);
+  Step(savedOne, "the application saved the picture: " + std::string(folder) + "\\" + saved);
+  wintest::PumpFor(1500);
+  Step(wintest::SaveScreenPng(pictures + "\\demo-camera-app.png"), "picture of the screen saved: demo-camera-app.png");
+
+  DWORD code = 1;
+  if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
+  Step(wintest::WaitForNoWindow(kAppClass, nullptr, 10000) && (dialog == nullptr || !IsWindow(dialog)),
+       "the application closed the dialog and ended");
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
+  bench.Reset();
+  std::printf(g_failures == 0 ? "Camera application: every step as expected.\n" : "Camera application: failed steps.\n");
+  return g_failures == 0 ? 0 : 1;
+}
