@@ -3,11 +3,11 @@
 ; Built by makensis from package/CMakeLists.txt with these defines:
 ;   TARGET       x86-ansi (what ships: an ANSI program that starts on 98/ME/2000/XP)
 ;                or amd64-unicode (the same script for test prefixes that run 64-bit code only)
-;   BIN_DIR      the build's bin/ folder (Z9100Mnt.exe, Z9100Dex.dll, Z9100Twn.dll, Z9100Rmv.dll)
+;   BIN_DIR      the build's bin/ folder (Z9100Mnt.exe, Z9100Dex.dll, Z9100Twn.dll, Z9100Rmv.dll,
+;                Z9100Cam.ds, Z9100LAp.exe)
 ;   DRIVER_DIR   the folder holding the camera maker's kernel driver Z9100KNT.sys
 ;   PACKAGE_DIR  this package/ folder (driver INF, language files)
 ;   OUT_FILE     the setup program to write
-;   HAVE_TWAIN_DS, HAVE_CAMERA_APP   defined when BIN_DIR holds Z9100Cam.ds / Z9100LAp.exe
 ;
 ; Exit codes: 0 installed; 1 cancelled by the user; 2 refused (unsupported
 ; system, a folder that cannot be written); nothing is changed when refused.
@@ -196,15 +196,11 @@ Section "-Install"
   File "${DRIVER_DIR}/Z9100KNT.sys"
   SetOutPath "$WINDIR\TWAIN_32\Z9100"
   File "${BIN_DIR}/Z9100Twn.dll"
-!ifdef HAVE_TWAIN_DS
   File "${BIN_DIR}/Z9100Cam.ds"
-!endif
   SetOutPath "$WINDIR\System"
   File "${BIN_DIR}/Z9100Dex.dll"
   File "${BIN_DIR}/Z9100Rmv.dll"
-!ifdef HAVE_CAMERA_APP
   File "${BIN_DIR}/Z9100LAp.exe"
-!endif
   SetOutPath "$INSTDIR"
 
   DetailPrint "Registering the property pages"
@@ -234,10 +230,8 @@ Section "-Install"
   !insertmacro KeepOrWriteDword "PropertyPage" 0
 
   WriteRegStr HKLM "${RUN_KEY}" "Z9100Mnt" '"$INSTDIR\Z9100Mnt.exe"'
-!ifdef HAVE_CAMERA_APP
   WriteRegStr HKLM "${APP_PATHS_KEY}" "" "$WINDIR\System\Z9100LAp.exe"
   CreateShortCut "$SMPROGRAMS\${SHORTCUT}" "$WINDIR\System\Z9100LAp.exe" "" "$WINDIR\System\Z9100LAp.exe" 0
-!endif
 
   WriteRegStr HKLM "${ADD_REMOVE_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${ADD_REMOVE_KEY}" "DisplayVersion" "${VERSION}"

@@ -5,8 +5,8 @@
 //                                    the process ("box: <title>: <text>" lines);
 //                                    exit code: the program's, 99 on time-out
 //   pkgprobe start-run-entry         start HKLM ...\Run "Z9100Mnt" as at logon
-//   pkgprobe wait-window CLASS TITLE MS / wait-no-window CLASS TITLE MS
-//   pkgprobe close-window CLASS TITLE  post WM_CLOSE to that window
+//   pkgprobe wait-window CLASS TITLE MS / wait-no-window CLASS TITLE MS  (TITLE * : any)
+//   pkgprobe close-window CLASS TITLE  post WM_CLOSE to that window (TITLE * : any)
 //   pkgprobe shortcut LNK            print the link's target
 //   pkgprobe frame                   the capture filter's property frame: print
 //                                    its tab titles, then close it
@@ -272,11 +272,12 @@ int main(int argc, char** argv) {
   if (cmd == "start-run-entry") return StartRunEntry();
   if ((cmd == "wait-window" || cmd == "wait-no-window") && argc == 5) {
     const DWORD ms = static_cast<DWORD>(atol(argv[4]));
-    if (cmd == "wait-window") return wintest::WaitForWindow(argv[2], argv[3], ms) ? 0 : 1;
-    return wintest::WaitForNoWindow(argv[2], argv[3], ms) ? 0 : 1;
+    const char* title = std::string(argv[3]) == "*" ? nullptr : argv[3];
+    if (cmd == "wait-window") return wintest::WaitForWindow(argv[2], title, ms) ? 0 : 1;
+    return wintest::WaitForNoWindow(argv[2], title, ms) ? 0 : 1;
   }
   if (cmd == "close-window" && argc == 4) {
-    HWND w = FindWindowA(argv[2], argv[3]);
+    HWND w = FindWindowA(argv[2], std::string(argv[3]) == "*" ? nullptr : argv[3]);
     return w != nullptr && PostMessageA(w, WM_CLOSE, 0, 0) ? 0 : 1;
   }
   if (cmd == "shortcut" && argc == 3) return Shortcut(argv[2]);

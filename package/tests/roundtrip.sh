@@ -32,10 +32,15 @@ winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 # Output through a file: a program they start keeps a pipe open.
 probe() { local rc=0; wine "$BIN/pkgprobe.exe" "$@" >"$WORK/probe.raw" 2>/dev/null || rc=$?; tr -d '\r' <"$WORK/probe.raw"; return $rc; }
 camctl() { local rc=0; wine "$BIN/camctl.exe" "$@" >"$WORK/camctl.raw" 2>&1 || rc=$?; tr -d '\r' <"$WORK/camctl.raw"; return $rc; }
-regval() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" 'tolower($1) == tolower(n) { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
+# A value's data as reg shows it ("" as NAME: the key's default value).
+regval() {
+  if [ -z "$2" ]; then wine reg query "$1" /ve; else wine reg query "$1" /v "$2"; fi 2>/dev/null |
+    tr -d '\r' | sed -n 's/^    .*    REG_[A-Z_]*    //p' | head -n 1
+}
 regkey() { wine reg query "$1" >/dev/null 2>&1; }
 settle() { timeout 60 wineserver -w || { echo "    (wineserver still busy after 60 s: stopped)"; wineserver -k; }; }
 # Wine finds files whatever their case; so does this.
+wpath() { find "$WIN" -ipath "$WIN/$1" 2>/dev/null | head -n 1; }
 wfile() { [ -n "$(find "$WIN" -ipath "$WIN/$1" -size +0 2>/dev/null | head -n 1)" ]; }
 wait_gone() { local i; for i in $(seq 1 "$2"); do [ -e "$1" ] || return 0; sleep 1; done; return 1; }
 
@@ -45,8 +50,6 @@ RUN='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 MEDIASETS='HKLM\SYSTEM\CurrentControlSet\Control\MediaSets\{8C38BFCC-8D4D-4A5A-885B-270A9B4B6003}'
 APP_PATHS='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\YouCam'
 UNINSTALL_CMD='rundll32.exe C:\windows\System\Z9100Rmv.dll,WinMainRmv'
-HAVE_APP=; [ -f "$BIN/Z9100LAp.exe" ] && HAVE_APP=1
-HAVE_DS=; [ -f "$BIN/Z9100Cam.ds" ] && HAVE_DS=1
 
 rm -rf "$WORK"; mkdir -p "$WORK"
 [ -f "$SETUP" ] || { echo "roundtrip: $SETUP is missing (build the z9_setup target)"; exit 1; }
@@ -82,7 +85,7 @@ probe run 120000 "$(winpath "$SETUP") /S" >"$WORK/install.out"; rc=$?
 check "Z9100Setup.exe /S exits 0 and shows no box" bash -c "[ $rc = 0 ] && ! grep -q '^box:' '$WORK/install.out'"
 for f in RidEva/Z9100/Z9100Mnt.exe RidEva/Z9100/LG1033.dat RidEva/Z9100/Z9100Oem.inf RidEva/Z9100/Z9100KNT.sys \
          TWAIN_32/Z9100/Z9100Twn.dll System/Z9100Dex.dll System/Z9100Rmv.dll system32/drivers/Z9100KNT.sys \
-         ${HAVE_DS:+TWAIN_32/Z9100/Z9100Cam.ds} ${HAVE_APP:+System/Z9100LAp.exe}; do
+         TWAIN_32/Z9100/Z9100Cam.ds System/Z9100LAp.exe; do
   check "file <WINDIR>/$f" wfile "$f"
 done
 check "settings DeviceId" test "$(regval "$SETTINGS" DeviceId)" = 'VID_FFF1&PID_A14C'
@@ -103,40 +106,48 @@ check "the driver package is staged in <WINDIR>/inf under a name with OEM" bash 
 check "the camera uses it (its InfPath)" bash -c "wine reg query 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}' /s 2>/dev/null | tr -d '\\r' | grep -qi 'InfPath.*$(basename "${oem:-none}")'"
 probe frame >"$WORK/frame.out"
 check "the capture filter's property frame shows the four pages" bash -c "grep -qx 'tab: Video Proc Amp' '$WORK/frame.out' && grep -qx 'tab: Camera Control' '$WORK/frame.out' && grep -qx 'tab: Property Page' '$WORK/frame.out' && grep -qx 'tab: Image Control' '$WORK/frame.out'"
-if [ -n "$HAVE_APP" ]; then
-  check "App Paths YouCam" test "$(regval "$APP_PATHS" '')" = 'C:\windows\System\Z9100LAp.exe'
-  lnk=$(find "$DRIVE/users" -ipath '*/programs/y4200lap.lnk' | head -n 1)
-  check "the shortcut Y4200LAp.lnk resolves to the camera application" bash -c "[ -n '$lnk' ] && wine '$BIN/pkgprobe.exe' shortcut '$(winpath "${lnk:-none}")' 2>/dev/null | tr -d '\\r' | grep -qix 'C:\\\\windows\\\\System\\\\Z9100LAp.exe'"
-else
-  echo "[gap] no camera application in this build: App Paths, shortcut and launch not checked"
-fi
-[ -n "$HAVE_DS" ] || echo "[gap] no TWAIN data source in this build: the source managers' view not checked"
+check "App Paths YouCam" test "$(regval "$APP_PATHS" '')" = 'C:\windows\System\Z9100LAp.exe'
+lnk=$(find "$DRIVE/users" -ipath '*/programs/y4200lap.lnk' | head -n 1)
+target=; [ -n "$lnk" ] && target=$(probe shortcut "$(winpath "$lnk")")
+check "the shortcut Y4200LAp.lnk resolves to the camera application" test "$target" = 'C:\windows\System\Z9100LAp.exe'
 
-echo "== the monitor as at logon, a button press into a TWAIN application"
+echo "== the monitor as at logon; the button into a TWAIN application, then with nothing open"
 check "the Run entry's program starts" probe start-run-entry
 check "  ... and its window appears" probe wait-window Z9100MntWndClass Z9100Mnt 15000
-mkdir -p "$DRIVE/bench/rt"
-wine "$BIN/twainhost.exe" '/log=C:\bench\rt\host.log' '/out=C:\bench\rt' '/dll=C:\windows\TWAIN_32\Z9100\Z9100Twn.dll' >/dev/null 2>&1 &
-host=$!
-for i in $(seq 1 30); do grep -q '^create' "$DRIVE/bench/rt/host.log" 2>/dev/null && break; sleep 1; done
-sleep 3
-check "the capture dialog of the installed Z9100Twn.dll opens" grep -q '^create 1' "$DRIVE/bench/rt/host.log"
+# Wine's source manager loads only <WINDIR>\twain_NN\sane.ds: the installed
+# source is staged there the way the bench stages it (install-prefix.sh).
+if [ "$WINEARCH" = win64 ]; then twain=twain_64; else twain=twain_32; fi
+mkdir -p "$WIN/$twain" "$DRIVE/bench/rt"
+cp "$(wpath TWAIN_32/Z9100/Z9100Cam.ds)" "$WIN/$twain/sane.ds"
+cp "$(wpath TWAIN_32/Z9100/Z9100Twn.dll)" "$WIN/$twain/Z9100Twn.dll"
+wine "$BIN/twainapp.exe" '/log=C:\bench\rt\twainapp.log' '/out=C:\bench\rt\twain.bmp' /wait=40000 >/dev/null 2>&1 &
+app=$!
+for i in $(seq 1 30); do grep -q '^enabled' "$DRIVE/bench/rt/twainapp.log" 2>/dev/null && break; sleep 1; done
+check "a TWAIN application opens the installed data source through the source manager" grep -q '^enabled 0' "$DRIVE/bench/rt/twainapp.log"
+# The capture dialog registers with the monitor once its preview runs.
+sleep 4
 camctl button 1 >/dev/null
-for i in $(seq 1 30); do [ -f "$DRIVE/bench/rt/picture_001.bmp" ] && break; sleep 1; done
-check "a button press lands a picture in the TWAIN application" test -s "$DRIVE/bench/rt/picture_001.bmp"
-probe close-window Z9TwainHost 'Z9 TWAIN host' >/dev/null
-for i in $(seq 1 20); do kill -0 $host 2>/dev/null || break; sleep 1; done
+rc=1; for i in $(seq 1 40); do kill -0 $app 2>/dev/null || { wait $app; rc=$?; break; }; sleep 1; done
+check "a button press lands a picture in the TWAIN application" bash -c "[ $rc = 0 ] && [ -s '$DRIVE/bench/rt/twain.bmp' ]"
+[ "$rc" = 0 ] || sed 's/^/    /' "$DRIVE/bench/rt/twainapp.log" 2>/dev/null
+kill $app 2>/dev/null
+sleep 2
+camctl button 11 >/dev/null
+check "a button press with nothing open starts the camera application" probe wait-window Z9100LApWndClass '*' 20000
+probe close-window Z9100LApWndClass '*' >/dev/null
+probe wait-no-window Z9100LApWndClass '*' 15000 >/dev/null
 
 echo "== the setup program again: repairs, keeps tuned values, with the monitor running"
 rm -f "$WIN/RidEva/Z9100/LG1033.dat"
-printf 'damaged' >"$WIN/TWAIN_32/Z9100/Z9100Twn.dll"
+twn=$(wpath TWAIN_32/Z9100/Z9100Twn.dll)
+printf 'damaged' >"$twn"
 wine reg add "$SETTINGS" /v PlaySound /t REG_DWORD /d 2 /f >/dev/null 2>&1
 wine reg add "$SETTINGS" /v DeviceStatus /t REG_DWORD /d 5 /f >/dev/null 2>&1
 wine reg add "$SETTINGS" /v DefaultFlip /t REG_SZ /d garbage /f >/dev/null 2>&1
 probe run 120000 "$(winpath "$SETUP") /S" >"$WORK/repair.out"; rc=$?
 check "a second run exits 0" test "$rc" = 0
 check "  ... puts the missing language file back" cmp -s "$WIN/RidEva/Z9100/LG1033.dat" "$ROOT/package/lang/LG1033.dat"
-check "  ... repairs a damaged file" cmp -s "$WIN/TWAIN_32/Z9100/Z9100Twn.dll" "$BIN/Z9100Twn.dll"
+check "  ... repairs a damaged file" cmp -s "$twn" "$BIN/Z9100Twn.dll"
 check "  ... keeps a tuned PlaySound" test "$(regval "$SETTINGS" PlaySound)" = 0x2
 check "  ... resets DeviceStatus" test "$(regval "$SETTINGS" DeviceStatus)" = 0x0
 check "  ... replaces a DefaultFlip of the wrong type" test "$(regval "$SETTINGS" DefaultFlip)" = 0x0
