@@ -170,7 +170,10 @@ shot=$WORK/installer.png
 probe setup-ui "$(winpath "$SETUP")" "$(winpath "$shot")" >"$WORK/setup-ui.out"; rc=$?
 check "Z9100Setup.exe interactive: welcome page, Install, Finish; exit 0" test "$rc" = 0
 check "  ... its welcome page was photographed" test -s "$shot"
-[ -n "$PICTURES" ] && [ -s "$shot" ] && cp "$shot" "$PICTURES/installer.png"
+if [ -n "$PICTURES" ] && [ -s "$shot" ]; then
+  if command -v convert >/dev/null; then convert "$shot" -strip -define png:compression-level=9 "$PICTURES/installer.png"
+  else cp "$shot" "$PICTURES/installer.png"; fi
+fi
 check "  ... installed the settings and the files" bash -c "[ -s '$WIN/RidEva/Z9100/Z9100Mnt.exe' ] && wine reg query '$SETTINGS' /v DeviceId >/dev/null 2>&1"
 probe run 120000 "$UNINSTALL_CMD /Silent" >"$WORK/silent.out"; rc=$?
 check "the uninstall command with /Silent exits 0 and shows no box" bash -c "[ $rc = 0 ] && ! grep -q '^box:' '$WORK/silent.out'"
