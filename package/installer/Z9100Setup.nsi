@@ -20,6 +20,9 @@ Target ${TARGET}
 !include MUI2.nsh
 !include LogicLib.nsh
 !include WinMessages.nsh
+!if "${TARGET}" == "x86-ansi"
+  !include x64.nsh
+!endif
 
 !define PRODUCT "Opticam Q7710C USB Camera"
 !define VERSION "1.0.0.0"
@@ -211,6 +214,14 @@ Section "-Install"
   ${EndIf}
 
   DetailPrint "Writing the settings"
+  ; The programs open the settings key in the 64-bit view wherever the system
+  ; is 64-bit (KEY_WOW64_64KEY); the other keys stay in this program's view.
+  ; (A 64-bit build writes that view already.)
+!if "${TARGET}" == "x86-ansi"
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+!endif
   WriteRegStr HKLM "${SETTINGS_KEY}" "DeviceId" "${DEVICE_ID}"
   WriteRegStr HKLM "${SETTINGS_KEY}" "FriendlyName" "${FRIENDLY_NAME}"
   WriteRegStr HKLM "${SETTINGS_KEY}" "LangFilePath" "$INSTDIR"
@@ -228,6 +239,7 @@ Section "-Install"
   !insertmacro KeepOrWriteDword "MSNNotifySupport" 0
   !insertmacro KeepOrWriteDword "DefaultFlip" 0
   !insertmacro KeepOrWriteDword "PropertyPage" 0
+  SetRegView default
 
   WriteRegStr HKLM "${RUN_KEY}" "Z9100Mnt" '"$INSTDIR\Z9100Mnt.exe"'
   WriteRegStr HKLM "${APP_PATHS_KEY}" "" "$WINDIR\System\Z9100LAp.exe"
