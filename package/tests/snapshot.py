@@ -46,7 +46,7 @@ ALLOWED = [
     (r"file:windows/system32/drivers/z9100knt\.sys", "the camera's kernel driver, deleted by the uninstaller before Vista"),
     (r"file:windows/system/z9100remov\.exe", "the bench's stand-in of the elevated removal program, deleted by the clean-up batch by design"),
     (r"file:windows/inf/oem0\.(inf|pnf)", "the bench's camera package: Wine re-copies it while the device changes drivers"),
-    (r"reg:hklm\\system\\currentcontrolset\\control\\session manager", "the kernel driver's deletion waits for the next start: the driver stays loaded after its device is removed (PendingFileRenameOperations, as on Windows)"),
+    (r"reg:hklm\\system\\currentcontrolset\\control\\session manager\|pendingfilerenameoperations", "the kernel driver's deletion waits for the next start: the driver stays loaded after its device is removed (PendingFileRenameOperations, as on Windows)"),
     (r"file:windows/inf/z9100oem\.pnf", "the precompiled form Wine keeps of the removed driver package (Wine deletes only the .inf)"),
     # Left by design of the uninstaller, reported as its gaps.
     (r"reg:hklm\\software\\microsoft\\windows\\currentversion\\app paths\\youcam", "App Paths YouCam: the uninstaller does not delete it (reported)"),
@@ -116,9 +116,10 @@ def take(prefix, out):
 
 
 def explained(item, rules):
-    target = item.split("|", 1)[0]
+    """The reason of the first rule that matches the whole item, or its key."""
+    key = item.split("|", 1)[0]
     for pattern, reason in rules:
-        if re.fullmatch(pattern, target, re.IGNORECASE):
+        if re.fullmatch(pattern, item, re.IGNORECASE) or re.fullmatch(pattern, key, re.IGNORECASE):
             return reason
     return None
 
