@@ -11,7 +11,7 @@ source "$ROOT/scripts/lib.sh"
 BASE=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config python3
   g++-mingw-w64-i686 mingw-w64-tools libwine-dev
-  wine wine32 fonts-wine xvfb xauth
+  wine wine32 fonts-wine xvfb xauth nsis
   googletest libbenchmark-dev
   libjpeg-turbo-progs libturbojpeg0-dev libyuv-dev libswscale-dev
   imagemagick
