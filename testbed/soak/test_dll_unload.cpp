@@ -1,6 +1,8 @@
-// Loading and unloading a DLL deliverable again and again leaves nothing
-// behind in the host: its handle count (from the system's handle table, as
-// the soak counts) and its threads come back to where they were.
+// Loading, using and freeing a DLL deliverable again and again leaves nothing
+// behind in the host: no runtime lock (an unnamed semaphore), and the handle
+// count (from the system's handle table, as the soak counts) and the threads
+// back where they were, but for what the bench camera's preview graph leaves
+// under Wine (marked below as a known gap).
 #include <windows.h>
 #include <dshow.h>
 #include <objbase.h>
@@ -25,8 +27,7 @@ using z9soak::DllKind;
 class DllUnloadTest : public ::testing::TestWithParam<DllKind> {
  protected:
   void SetUp() override {
-    // A host keeps COM for its life, so COM's own first-use handles and the
-    // bench's filter library stay put across the cycles.
+    // A host keeps COM for its life.
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     ASSERT_TRUE(bench_.Open(15000));
     ASSERT_TRUE(bench_.Reset());
@@ -124,7 +125,7 @@ TEST_P(DllUnloadTest, CyclesLeaveHandlesAndThreadsWhereTheyWere) {
   for (int i = 0; i < kCycles; ++i)
     if (!Cycle()) return;
   size_t now = 0;
-  wintest::WaitUntil([&] { return (now = z9soak::HandleValues(self).size()) <= before.size() + bindLeft; }, 8000, 100);
+  wintest::WaitUntil([&] { return (now = z9soak::HandleValues(self).size()) <= before.size() + bindLeft; }, 6000, 100);
   // The runtime's locks are unnamed semaphores: none may stay.
   int semaphores = 0, events = 0;
   for (unsigned v : z9soak::HandleValues(self))
@@ -136,7 +137,7 @@ TEST_P(DllUnloadTest, CyclesLeaveHandlesAndThreadsWhereTheyWere) {
   EXPECT_EQ(semaphores, 0) << kCycles << " cycles of " << z9soak::DllFileName(GetParam()) << "; new handles:"
                            << NewHandles(before);
   long nowThreads = 0;
-  wintest::WaitUntil([&] { return (nowThreads = z9soak::CountThreads(self)) <= threads; }, 8000, 100);
+  wintest::WaitUntil([&] { return (nowThreads = z9soak::CountThreads(self)) <= threads; }, 6000, 100);
   if (GetParam() == DllKind::CaptureDialog && events <= kCycles && now == before.size() + bindLeft + events &&
       nowThreads <= threads + 1) {
     // Known gap, not the library's: its code makes no events or threads, yet
