@@ -10,12 +10,16 @@
 #   Capture: presses with the capture dialog open at the TWAIN host stand-in;
 #   exactly one picture per press, equal to the still; the host's private
 #   memory within a bound of its value after the first ten presses.
+#   DLLs: in Z9Soak.exe itself, the three DLL deliverables loaded, used (the
+#   capture dialog opened and removed, a property page made) and freed again
+#   and again; no runtime lock may stay behind, handles and threads back.
 # It prints a table (operations, duration, failures, handles, threads and
 # private memory at the start and end of each phase) and exits 0 when nothing
 # failed.
 # Usage: scripts/soak.sh [Z9Soak options]
-#   defaults: /cycles=200 /states=10000 /suspends=50 /presses=500
+#   defaults: /cycles=200 /states=10000 /suspends=50 /presses=500 /dllcycles=1000
 #   e.g. scripts/soak.sh /states=2000 /presses=100 ; scripts/soak.sh /short
+#   the DLL phase alone: scripts/soak.sh /cycles=0 /states=0 /suspends=0 /presses=0
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
@@ -28,9 +32,9 @@ z9_decide_wine_arch || { echo "soak: no way to run Windows programs here" >&2; e
 BUILD="${Z9_SOAK_BUILD:-$ROOT/build/soak-$Z9_WINE_ARCH}"
 z9_step "soak configure" cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$Z9_WIN_TOOLCHAIN" -DZ9_WINE_TESTS=OFF \
-  -DZ9_SUBDIRS="common;imaging;tests/support;testbed;monitor;capture" || { echo "soak: FAILED to configure" >&2; exit 1; }
+  -DZ9_SUBDIRS="common;imaging;tests/support;testbed;monitor;proppages;capture;uninstall" || { echo "soak: FAILED to configure" >&2; exit 1; }
 z9_step "soak build" cmake --build "$BUILD" -j "${JOBS:-2}" --target \
-  z9soak Z9100Mnt Z9100Twn twainhost camctl z9bench_ksproxy z9bench_driver youcam z9bench_removal ||
+  z9soak Z9100Mnt Z9100Twn Z9100Dex Z9100Rmv twainhost camctl z9bench_ksproxy z9bench_driver youcam z9bench_removal ||
   { echo "soak: FAILED to build" >&2; exit 1; }
 
 export WINEPREFIX="${Z9_SOAK_PREFIX:-$ROOT/build/soak-prefix}" Z9_BUILD="$BUILD"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -39,6 +40,26 @@ TEST(LegacyRuntime, SemaphoresKeepTheirNames) {
   SetLastError(0);
   EXPECT_EQ(CreateSemaphoreW(nullptr, 0, 1, tooLong.c_str()), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+}
+
+// CloseHandle goes through this code base's slot as well (it keeps the record
+// of the runtime's semaphores): it still closes each handle once, more
+// semaphores than the record holds included, and refuses one it closed.
+TEST(LegacyRuntime, CloseHandleClosesEachHandleOnce) {
+  std::vector<HANDLE> handles;
+  for (int i = 0; i < 100; ++i) {
+    HANDLE h = CreateSemaphoreW(nullptr, 0, 1, nullptr);
+    ASSERT_NE(h, nullptr) << "semaphore " << i;
+    handles.push_back(h);
+  }
+  handles.push_back(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  ASSERT_NE(handles.back(), nullptr);
+  for (HANDLE h : handles) EXPECT_TRUE(CloseHandle(h)) << h;
+  for (HANDLE h : handles) {
+    SetLastError(0);
+    EXPECT_FALSE(CloseHandle(h)) << h;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  }
 }
 
 // The unwinder's locks are made of these semaphores: exceptions thrown on

@@ -1,0 +1,162 @@
+// Loading, using and freeing a DLL deliverable again and again leaves nothing
+// behind in the host: no runtime lock (an unnamed semaphore), and the handle
+// count (from the system's handle table, as the soak counts) and the threads
+// back where they were, but for what the bench camera's preview graph leaves
+// under Wine (marked below as a known gap).
+#include <windows.h>
+#include <dshow.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench_client.h"
+#include "dll_cycles.h"
+#include "process_stats.h"
+#include "settings.h"
+#include "wintest.h"
+
+namespace {
+
+using z9soak::DllKind;
+
+class DllUnloadTest : public ::testing::TestWithParam<DllKind> {
+ protected:
+  void SetUp() override {
+    // A host keeps COM for its life.
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    ASSERT_TRUE(bench_.Open(15000));
+    ASSERT_TRUE(bench_.Reset());
+    // The capture dialog names the camera from the settings (without the
+    // name it stops at a message box).
+    hadName_ = wintest::RegGetString(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName", &name_);
+    ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName", z9bench::kFriendlyName));
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Z9UnloadHost";
+    RegisterClassA(&wc);
+    host_ = CreateWindowExA(0, wc.lpszClassName, "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                            wc.hInstance, nullptr);
+    ASSERT_NE(host_, nullptr);
+  }
+  void TearDown() override {
+    DestroyWindow(host_);
+    if (hadName_)
+      wintest::RegSetString(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName", name_);
+    else
+      wintest::RegDeleteValueAt(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName");
+    bench_.Reset();
+    CoUninitialize();
+  }
+
+  bool Cycle() {
+    std::string error;
+    const bool ok = z9soak::CycleDll(GetParam(), wintest::ExeDir(), host_, &error);
+    EXPECT_TRUE(ok) << z9soak::DllFileName(GetParam()) << ": " << error;
+    return ok;
+  }
+
+  z9bench::Bench bench_;
+  HWND host_ = nullptr;
+  bool hadName_ = false;
+  std::string name_;
+};
+
+// Binds the bench camera through the system device enumerator, as the
+// capture dialog does once per opening, `times` times.
+void BindBenchCamera(int times) {
+  for (int i = 0; i < times; ++i) {
+    ICreateDevEnum* devices = nullptr;
+    IEnumMoniker* monikers = nullptr;
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                           reinterpret_cast<void**>(&devices))));
+    const HRESULT hr = devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0);
+    devices->Release();
+    ASSERT_EQ(hr, S_OK);
+    IMoniker* moniker = nullptr;
+    while (monikers->Next(1, &moniker, nullptr) == S_OK) {
+      IPropertyBag* bag = nullptr;
+      if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag))))
+        bag->Release();
+      IBaseFilter* filter = nullptr;
+      if (SUCCEEDED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter))))
+        filter->Release();
+      moniker->Release();
+    }
+    monikers->Release();
+  }
+}
+
+std::string NewHandles(const std::vector<unsigned>& before) {
+  const DWORD self = GetCurrentProcessId();
+  std::string text;
+  for (unsigned v : z9soak::HandleValues(self))
+    if (std::find(before.begin(), before.end(), v) == before.end())
+      text += "\n  " + std::to_string(v) + ": " + z9soak::DescribeHandle(self, v);
+  return text;
+}
+
+TEST_P(DllUnloadTest, CyclesLeaveHandlesAndThreadsWhereTheyWere) {
+  const DWORD self = GetCurrentProcessId();
+  constexpr int kCycles = 4;
+  // Under Wine, binding the bench camera leaves a few handles of its own each
+  // time (none a semaphore), whatever binds it: measured here, allowed for
+  // the capture dialog's binds, and reported.
+  size_t bindLeft = 0;
+  if (GetParam() == DllKind::CaptureDialog) {
+    BindBenchCamera(2);
+    const size_t unbound = z9soak::HandleValues(self).size();
+    BindBenchCamera(kCycles);
+    bindLeft = z9soak::HandleValues(self).size() - unbound;
+    if (bindLeft != 0) std::printf("binding the bench camera %d times left %zu handles\n", kCycles, bindLeft);
+  }
+  // The first cycles take what Wine and the system make once per process.
+  for (int i = 0; i < 2; ++i)
+    if (!Cycle()) return;
+  wintest::PumpFor(200);
+  const std::vector<unsigned> before = z9soak::HandleValues(self);
+  ASSERT_FALSE(before.empty()) << "the system's handle table is not readable here";
+  const long threads = z9soak::CountThreads(self);
+  for (int i = 0; i < kCycles; ++i)
+    if (!Cycle()) return;
+  size_t now = 0;
+  wintest::WaitUntil([&] { return (now = z9soak::HandleValues(self).size()) <= before.size() + bindLeft; }, 6000, 100);
+  // The runtime's locks are unnamed semaphores: none may stay.
+  int semaphores = 0, events = 0;
+  for (unsigned v : z9soak::HandleValues(self))
+    if (std::find(before.begin(), before.end(), v) == before.end()) {
+      const std::string what = z9soak::DescribeHandle(self, v);
+      semaphores += what == "Semaphore ";
+      events += what == "Event ";
+    }
+  EXPECT_EQ(semaphores, 0) << kCycles << " cycles of " << z9soak::DllFileName(GetParam()) << "; new handles:"
+                           << NewHandles(before);
+  long nowThreads = 0;
+  wintest::WaitUntil([&] { return (nowThreads = z9soak::CountThreads(self)) <= threads; }, 6000, 100);
+  if (GetParam() == DllKind::CaptureDialog && events <= kCycles && now == before.size() + bindLeft + events &&
+      nowThreads <= threads + 1) {
+    // Known gap, not the library's: its code makes no events or threads, yet
+    // the preview graph on the bench camera under Wine leaves an unnamed
+    // event per opening and one thread once.
+    std::printf("known gap: %d event(s) and %ld thread(s) left by the preview graph on the bench camera\n", events,
+                nowThreads - threads);
+    return;
+  }
+  EXPECT_EQ(now, before.size() + bindLeft) << kCycles << " cycles of " << z9soak::DllFileName(GetParam()) << " ("
+                                           << bindLeft << " allowed for the camera's binds); new handles:"
+                                           << NewHandles(before);
+  EXPECT_EQ(nowThreads, threads);
+}
+
+INSTANTIATE_TEST_SUITE_P(Deliverables, DllUnloadTest, ::testing::ValuesIn(z9soak::kAllDlls),
+                         [](const ::testing::TestParamInfo<DllKind>& info) {
+                           std::string name = z9soak::DllFileName(info.param);
+                           return name.substr(0, name.find('.'));
+                         });
+
+}  // namespace
