@@ -1,6 +1,6 @@
 // Z9CameraAppDemo: the camera's button with no program open. The monitor polls
 // the bench camera; a press starts the camera application (App Paths
-// "YouCam"), which opens the capture dialog; a second press saves a picture
+// "YouCam", as the setup program wrote it), which opens the capture dialog; a second press saves a picture
 // in the user's picture folder, shown in the application's window. Saves a
 // picture of the screen into the folder given as the first argument.
 // Exit code 0 when every step went as expected.
@@ -11,7 +11,7 @@
 #include <string>
 
 #include "bench_client.h"
-#include "bench_setup.h"
+#include "installation.h"
 #include "wintest.h"
 
 namespace {
@@ -62,16 +62,15 @@ int main(int argc, char** argv) {
   z9bench::Bench bench;
   if (!Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
   wintest::RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "FriendlyName", kCameraName);
-  std::string error, oldApp;
-  const bool hadApp = wintest::RegGetString(HKEY_LOCAL_MACHINE, z9bench::kAppPathsYouCam, nullptr, &oldApp);
-  const std::string app = wintest::ExeDir() + "\\Z9100LAp.exe";
-  Step(z9bench::RegisterCameraApplication(app.c_str(), &error), "App Paths \"YouCam\" names " + app + error);
+  const std::string app = demo::CameraApplication();
+  Step(demo::FileExists(app), "App Paths \"YouCam\" names the installed camera application " + app);
   char folder[MAX_PATH] = {};
   SHGetSpecialFolderPathA(nullptr, folder, 0x27 /* CSIDL_MYPICTURES */, FALSE);
   const std::string before = NewestPicture(folder);
 
   wintest::Process monitor;
-  Step(monitor.Start("\"" + wintest::ExeDir() + "\\Z9100Mnt.exe\""), "Z9100Mnt.exe started");
+  const std::string monitorCommand = demo::MonitorCommandLine();
+  Step(!monitorCommand.empty() && monitor.Start(monitorCommand), "Z9100Mnt.exe started as the Run entry names it: " + monitorCommand);
   HWND main = wintest::WaitForWindow("Z9100MntWndClass", "Z9100Mnt", 10000);
   if (!Step(main != nullptr, "the monitor's window is up")) return 1;
   Step(wintest::WaitUntil([&] { return ButtonRequests(bench) >= 3; }, 8000), "the monitor polls the camera's button");
@@ -112,7 +111,6 @@ int main(int argc, char** argv) {
   PostMessageA(main, WM_CLOSE, 0, 0);
   Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
   bench.Reset();
-  if (hadApp) z9bench::RegisterCameraApplication(oldApp.c_str(), &error);
   std::printf(g_failures == 0 ? "Camera application: every step as expected.\n" : "Camera application: failed steps.\n");
   return g_failures == 0 ? 0 : 1;
 }

@@ -1,8 +1,9 @@
 // Z9CaptureDemo: the camera's main promise on the bench. The monitor polls the
 // bench camera, the TWAIN host stand-in opens the capture dialog with live
 // preview, the camera's button is pressed and the picture lands at the host.
-// Saves a picture of the screen with the dialog and of the captured still
-// into the folder given as the first argument and prints what happened.
+// The monitor and the capture dialog are the installed ones. Saves a picture
+// of the screen with the dialog and of the captured still into the folder
+// given as the first argument and prints what happened.
 // Exit code 0 when every step went as expected.
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "bench_client.h"
+#include "installation.h"
 #include "wintest.h"
 
 namespace {
@@ -83,21 +85,23 @@ int main(int argc, char** argv) {
 
   z9bench::Bench bench;
   if (!Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
-  wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
   wintest::RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "FriendlyName", "Opticam, Q7710C USB Camera");
   wintest::MakeDirs(kFolder);
   wintest::DeleteFileIfAny(kHostLog);
   wintest::DeleteFileIfAny(kFolder + "\\picture_001.bmp");
 
   wintest::Process monitor;
-  Step(monitor.Start("\"" + wintest::ExeDir() + "\\Z9100Mnt.exe\""), "Z9100Mnt.exe started");
+  const std::string monitorCommand = demo::MonitorCommandLine();
+  Step(!monitorCommand.empty() && monitor.Start(monitorCommand), "Z9100Mnt.exe started as the Run entry names it: " + monitorCommand);
   HWND main = wintest::WaitForWindow("Z9100MntWndClass", "Z9100Mnt", 10000);
   if (!Step(main != nullptr, "the monitor's window is up")) return 1;
   Step(wintest::WaitUntil([&] { return ButtonRequests(bench) >= 3; }, 8000), "the monitor polls the camera's button");
 
   wintest::Process host;
-  Step(host.Start("\"" + wintest::ExeDir() + "\\twainhost.exe\" /log=" + kHostLog + " /out=" + kFolder),
-       "the TWAIN host stand-in started (twainhost.exe loads Z9100Twn.dll, calls CreateUIDlg)");
+  const std::string dialogDll = demo::InstalledCaptureDialog();
+  Step(demo::FileExists(dialogDll) && host.Start("\"" + wintest::ExeDir() + "\\twainhost.exe\" /log=" + kHostLog +
+                                                  " /out=" + kFolder + " \"/dll=" + dialogDll + "\""),
+       "the TWAIN host stand-in started (twainhost.exe loads the installed " + dialogDll + ", calls CreateUIDlg)");
   const bool opened = wintest::WaitUntil([] { return !FirstLine("create ").empty(); }, 15000);
   Step(opened && FirstLine("create ") != "create 0", "the capture dialog is open and registered with the monitor");
   Step(!FirstLine("info ").empty(), "the host got the image information: " + FirstLine("info "));
@@ -129,7 +133,6 @@ int main(int argc, char** argv) {
   PostMessageA(main, WM_CLOSE, 0, 0);
   Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
   bench.Reset();
-  wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
   std::printf(g_failures == 0 ? "Capture chain: every step as expected.\n" : "Capture chain: failed steps.\n");
   return g_failures == 0 ? 0 : 1;
 }

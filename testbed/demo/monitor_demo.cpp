@@ -1,4 +1,5 @@
-// Z9MntDemo: starts Z9100Mnt.exe in a prefix with the bench camera, with its
+// Z9MntDemo: starts the installed Z9100Mnt.exe (as the Run entry names it) in
+// a prefix with the bench camera, with its
 // log window shown, and walks through what the monitor does: a button press
 // with a capture dialog registered and one without, an unplug and replug,
 // and the disconnect warning. Saves pictures of the log window and the screen
@@ -11,7 +12,7 @@
 #include <vector>
 
 #include "bench_client.h"
-#include "bench_setup.h"
+#include "installation.h"
 #include "wintest.h"
 
 namespace {
@@ -104,14 +105,15 @@ int main(int argc, char** argv) {
   z9bench::Bench bench;
   if (!Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
 
-  // Settings as an installation leaves them, and the log switched on.
-  wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+  // Settings as the installation leaves them, and the log switched on.
   wintest::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, "AudioStatus", 0);
   wintest::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, "PlaySound", 0);
   wintest::IniWrite("StillMnt.ini", "Debug", "DebugMode", "1");
 
   wintest::Process monitor;
-  Step(monitor.Start("\"" + wintest::ExeDir() + "\\Z9100Mnt.exe\""), "Z9100Mnt.exe started");
+  const std::string monitorCommand = demo::MonitorCommandLine();
+  Step(!monitorCommand.empty() && monitor.Start(monitorCommand), "Z9100Mnt.exe started as the Run entry names it");
+  if (!monitorCommand.empty()) Say("           %s", monitorCommand);
   HWND main = wintest::WaitForWindow(kMainClass, "Z9100Mnt", 10000);
   if (!Step(main != nullptr, "its window \"Z9100Mnt\" is up, showing the log (StillMnt.ini DebugMode=1)")) return 1;
   SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);

@@ -3,7 +3,7 @@
 // application (twainapp.exe) opens the camera's source, whose capture dialog
 // shows the live video; the camera's button is pressed, the application gets
 // MSG_XFERREADY, takes the picture by a native transfer, saves it and shows
-// it. Saves a picture of the screen into the folder given as the first
+// it. The monitor and the source are the installed ones. Saves a picture of the screen into the folder given as the first
 // argument. Exit code 0 when every step went as expected.
 #include <windows.h>
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench_client.h"
+#include "installation.h"
 #include "wintest.h"
 
 namespace {
@@ -56,7 +57,8 @@ int main(int argc, char** argv) {
   wintest::DeleteFileIfAny(kPicture);
 
   wintest::Process monitor;
-  Step(monitor.Start("\"" + wintest::ExeDir() + "\\Z9100Mnt.exe\""), "Z9100Mnt.exe started");
+  const std::string monitorCommand = demo::MonitorCommandLine();
+  Step(!monitorCommand.empty() && monitor.Start(monitorCommand), "Z9100Mnt.exe started as the Run entry names it: " + monitorCommand);
   HWND main = wintest::WaitForWindow("Z9100MntWndClass", "Z9100Mnt", 10000);
   if (!Step(main != nullptr, "the monitor's window is up")) return 1;
   Step(wintest::WaitUntil([&] { return ButtonRequests(bench) >= 3; }, 8000), "the monitor polls the camera's button");
