@@ -273,11 +273,17 @@ TEST(RegistryDeletion, AKeyDeletedOnlyWhenEmpty) {
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &made, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(made);
-    if (r.subkey) ASSERT_TRUE(SetInView(key + "\\" + r.subkey, "x", 0));
-    if (r.valueName) ASSERT_TRUE(SetInView(key, r.valueName, 0));
+    if (r.subkey) {
+      ASSERT_TRUE(SetInView(key + "\\" + r.subkey, "x", 0));
+    }
+    if (r.valueName) {
+      ASSERT_TRUE(SetInView(key, r.valueName, 0));
+    }
     EXPECT_EQ(DeleteKeyIfEmpty(parent.c_str(), "Maker", 0), r.deleted);
     EXPECT_EQ(wintest::RegKeyExists(HKEY_LOCAL_MACHINE, key), !r.deleted);
-    if (r.subkey) EXPECT_TRUE(ValueInView(key + "\\" + r.subkey, "x", 0));
+    if (r.subkey) {
+      EXPECT_TRUE(ValueInView(key + "\\" + r.subkey, "x", 0));
+    }
   }
   EXPECT_FALSE(DeleteKeyIfEmpty(parent.c_str(), "Missing", 0));
   EXPECT_FALSE(DeleteKeyIfEmpty(parent.c_str(), "", 0)) << "never the parent itself";
