@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "device_match.h"
+#include "paths.h"
 #include "win_handles.h"
 
 namespace z9rmv {
@@ -70,11 +71,8 @@ bool DeleteValueInView(const char* keyPath, const char* name, DWORD viewFlag) {
 bool DeleteKeyIfEmpty(const char* parent, const char* name, DWORD viewFlag) {
   if (name == nullptr || name[0] == '\0') return false;
   {
-    char path[512];
-    if (std::strlen(parent) + 1 + std::strlen(name) >= sizeof path) return false;
-    std::strcpy(path, parent);
-    std::strcat(path, "\\");
-    std::strcat(path, name);
+    char path[kPathSize];
+    if (parent == nullptr || !JoinPath(path, sizeof path, parent, name)) return false;
     z9::UniqueHKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | viewFlag, key.put()) != ERROR_SUCCESS)
       return false;
@@ -138,12 +136,10 @@ void DeleteStartupAndSettings(const UninstallContext& ctx) {
 bool DeleteCameraApplicationPath() {
   char path[MAX_PATH * 2 + 2] = {};
   {
-    char keyPath[sizeof kAppPathsKey + sizeof kAppPathsName + 1];
-    std::strcpy(keyPath, kAppPathsKey);
-    std::strcat(keyPath, "\\");
-    std::strcat(keyPath, kAppPathsName);
+    char keyPath[kPathSize];
     z9::UniqueHKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+    if (!JoinPath(keyPath, sizeof keyPath, kAppPathsKey, kAppPathsName) ||
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
     DWORD type = 0;
     DWORD size = sizeof path - 2;  // room for the terminator a stored text may lack
     if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS ||
