@@ -1,6 +1,9 @@
 #include "registry_removal.h"
 
+#include <cstring>
+
 #include "device_match.h"
+#include "paths.h"
 #include "win_handles.h"
 
 namespace z9rmv {
@@ -65,6 +68,42 @@ bool DeleteValueInView(const char* keyPath, const char* name, DWORD viewFlag) {
   return RegDeleteValueA(key.get(), name) == ERROR_SUCCESS;
 }
 
+bool DeleteKeyIfEmpty(const char* parent, const char* name, DWORD viewFlag) {
+  if (name == nullptr || name[0] == '\0') return false;
+  {
+    char path[kPathSize];
+    if (parent == nullptr || !JoinPath(path, sizeof path, parent, name)) return false;
+    z9::UniqueHKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | viewFlag, key.put()) != ERROR_SUCCESS)
+      return false;
+    DWORD subkeys = 0, values = 0;
+    if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS ||
+        subkeys != 0 || values != 0)
+      return false;
+  }
+  return DeleteKeyTreeInView(parent, name, viewFlag);
+}
+
+bool NamesCameraApplication(const char* path) {
+  if (path == nullptr) return false;
+  size_t end = std::strlen(path);
+  while (end > 0 && (path[end - 1] == ' ' || path[end - 1] == '"')) --end;
+  size_t start = end;
+  while (start > 0 && path[start - 1] != '\\' && path[start - 1] != '/' && path[start - 1] != '"' &&
+         path[start - 1] != ':')
+    --start;
+  if (end - start != std::strlen(kCameraApplication)) return false;
+  for (size_t i = 0; i < end - start; ++i) {
+    char c = path[start + i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    char w = kCameraApplication[i];
+    if (w >= 'a' && w <= 'z') w = static_cast<char>(w - 'a' + 'A');
+    if (c != w) return false;
+  }
+  return true;
+}
+
 void DeletePropertyPageRegistration(UninstallContext* ctx) {
   z9::UniqueHKey mediaSets;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMediaSetsKey, 0, KEY_READ | ctx->registryViewFlag, mediaSets.put()) !=
@@ -91,6 +130,25 @@ void DeleteAddRemoveEntry(const UninstallContext& ctx) {
 void DeleteStartupAndSettings(const UninstallContext& ctx) {
   DeleteValueInView(kRunKey, kRunValue, ctx.registryViewFlag);
   DeleteKeyTreeInView(kSettingsParentKey, kSettingsName, ctx.registryViewFlag);
+  DeleteKeyIfEmpty(kSoftwareKey, kMakerName, ctx.registryViewFlag);
+}
+
+bool DeleteCameraApplicationPath() {
+  char path[MAX_PATH * 2 + 2] = {};
+  {
+    char keyPath[kPathSize];
+    z9::UniqueHKey key;
+    if (!JoinPath(keyPath, sizeof keyPath, kAppPathsKey, kAppPathsName) ||
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+    DWORD type = 0;
+    DWORD size = sizeof path - 2;  // room for the terminator a stored text may lack
+    if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+      return false;
+    path[size < sizeof path - 1 ? size : sizeof path - 1] = '\0';
+  }
+  if (!NamesCameraApplication(path)) return false;
+  return DeleteKeyTreeInView(kAppPathsKey, kAppPathsName, 0);
 }
 
 }  // namespace z9rmv

@@ -6,6 +6,7 @@
 #include "command_word.h"
 #include "device_removal.h"
 #include "monitor_control.h"
+#include "page_server.h"
 #include "paths.h"
 #include "registry_removal.h"
 
@@ -39,8 +40,16 @@ void RunUninstall(HINSTANCE instance, UninstallContext* ctx, const UninstallText
     if (ctx->debug != 0) ctx->debugList.Open(instance);
     StopMonitor();
     DeletePropertyPageRegistration(ctx);
+    // The pages' COM server unregisters itself now, while its file is still
+    // there: the driver package's file queue deletes it with the devices
+    // below, and a registration left behind would point at nothing.
+    UnregisterPageServer(ctx->windowsDir);
     if (!ctx->silent) DeleteAddRemoveEntry(*ctx);
     DeleteStartupAndSettings(*ctx);
+    // With the monitor gone nothing starts the camera application by this
+    // name any more; a silent run's caller deletes the file, the entry goes
+    // here either way.
+    DeleteCameraApplicationPath();
     if (!RemoveCameraDevices(ctx, texts)) return;
   }
   if (!ctx->silent) FinishInteractive(*ctx, texts);
@@ -51,6 +60,9 @@ void TidyUp(const UninstallContext& ctx) {
   char dir[kPathSize];
   if (JoinPath(dir, sizeof dir, ctx.windowsDir, "TWAIN_32\\Z9100")) RemoveDirectoryA(dir);
   if (JoinPath(dir, sizeof dir, ctx.windowsDir, "RidEva\\Z9100")) RemoveDirectoryA(dir);
+  // The maker's folder after its Z9100 folder, and like it only when empty:
+  // another of the maker's products may live beside this one.
+  if (JoinPath(dir, sizeof dir, ctx.windowsDir, "RidEva")) RemoveDirectoryA(dir);
 }
 
 void RunWinMainRmv(HINSTANCE instance, const char* commandText) {

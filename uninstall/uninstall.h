@@ -15,8 +15,8 @@ void RunWinMainRmv(HINSTANCE instance, const char* commandText);
 // The uninstall, interactive or silent (ctx->silent).
 void RunUninstall(HINSTANCE instance, UninstallContext* ctx, const UninstallTexts& texts);
 
-// Removes "<WINDIR>\TWAIN_32\Z9100" and "<WINDIR>\RidEva\Z9100" when they are
-// empty; failures are ignored.
+// Removes "<WINDIR>\TWAIN_32\Z9100", "<WINDIR>\RidEva\Z9100" and then
+// "<WINDIR>\RidEva" when they are empty; failures are ignored.
 void TidyUp(const UninstallContext& ctx);
 
 }  // namespace z9rmv

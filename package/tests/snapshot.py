@@ -48,14 +48,6 @@ ALLOWED = [
     (r"file:windows/inf/oem0\.(inf|pnf)", "the bench's camera package: Wine re-copies it while the device changes drivers"),
     (r"reg:hklm\\system\\currentcontrolset\\control\\session manager\|pendingfilerenameoperations", "the kernel driver's deletion waits for the next start: the driver stays loaded after its device is removed (PendingFileRenameOperations, as on Windows)"),
     (r"file:windows/inf/z9100oem\.pnf", "the precompiled form Wine keeps of the removed driver package (Wine deletes only the .inf)"),
-    # Left by design of the uninstaller, reported as its gaps.
-    (r"reg:hklm\\software\\microsoft\\windows\\currentversion\\app paths\\youcam", "App Paths YouCam: the uninstaller does not delete it (reported)"),
-    (r"reg:hkcr\\clsid\\\{7ebbb1af-c455-4f97-b5e7-9d4e5b98300[0-3]\}.*", "Z9100Dex.dll's COM classes: the uninstaller does not unregister them (reported)"),
-    (r"reg:hklm\\software\\classes\\clsid\\\{7ebbb1af-c455-4f97-b5e7-9d4e5b98300[0-3]\}.*", "Z9100Dex.dll's COM classes (the same, seen under HKLM)"),
-    (r"reg:(hkcr|hklm\\software\\classes)\\vidset\..*", "Z9100Dex.dll's ProgIDs (the same)"),
-    (r"reg:(hkcr|hklm\\software\\classes)\\typelib\\\{8c38bfcc-8d4d-4a5a-885b-270a9b4b6003\}.*", "Z9100Dex.dll's type library (the same)"),
-    (r"reg:hklm\\software\\ridEva", "the maker's empty key: the uninstaller deletes only its Z9100 subkey"),
-    (r"file:windows/ridEva/?", "the maker's empty folder: the uninstaller removes only its Z9100 subfolder"),
     (r"file:windows/twain_32/?", "the TWAIN folder (missing in a win64 prefix) made for the capture dialog: the uninstaller removes only its Z9100 subfolder"),
 ]
 # After "/Silent": what the caller of a silent uninstall removes itself.

@@ -57,6 +57,17 @@ void DeleteTree(HKEY root, const char* path) {
   RegDeleteKeyA(root, path);
 }
 
+// Calls DllRegisterServer or DllUnregisterServer of a COM server file.
+bool CallServer(const std::string& path, const char* entry) {
+  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!module) return false;
+  using ServerFn = HRESULT(STDAPICALLTYPE*)();
+  const auto fn = reinterpret_cast<ServerFn>(GetProcAddress(module, entry));
+  const bool ok = fn && SUCCEEDED(fn());
+  FreeLibrary(module);
+  return ok;
+}
+
 }  // namespace
 
 ProductPaths GetProductPaths() {
@@ -71,6 +82,7 @@ ProductPaths GetProductPaths() {
   p.twainDir = p.windowsDir + "\\TWAIN_32\\Z9100";
   p.uninstaller = p.oldSystemDir + "\\Z9100Rmv.dll";
   p.launcher = p.oldSystemDir + "\\Z9100LAp.exe";
+  p.pageServer = p.oldSystemDir + "\\Z9100Dex.dll";
   p.monitor = p.programDir + "\\Z9100Mnt.exe";
   p.batch = p.oldSystemDir + "\\DeMySelf.Bat";
   p.driverFile = p.windowsDir + "\\system32\\drivers\\Z9100KNT.sys";
@@ -90,13 +102,15 @@ bool InstallProductLayout(const char* binDir, std::string* error) {
   CreateDirectoryA((p.windowsDir + "\\TWAIN_32").c_str(), nullptr);
   CreateDirectoryA(p.twainDir.c_str(), nullptr);
   if (!Copy(bin + "\\Z9100Rmv.dll", p.uninstaller, error) || !Copy(bin + "\\youcam.exe", p.launcher, error) ||
-      !Copy(bin + "\\Z9100Mnt.exe", p.monitor, error))
+      !Copy(bin + "\\Z9100Mnt.exe", p.monitor, error) || !Copy(bin + "\\Z9100Dex.dll", p.pageServer, error))
     return false;
+  if (!CallServer(p.pageServer, "DllRegisterServer")) return Fail(error, "registering " + p.pageServer, GetLastError());
   if (p.shortcut.empty()) return Fail(error, "finding the Programs folder", GetLastError());
   if (!WriteText(p.shortcut, "bench shortcut\r\n", error)) return false;
 
   if (!SetString(HKEY_LOCAL_MACHINE, kProductSettingsKey, "DeviceId", kProductDeviceId, error) ||
       !SetString(HKEY_LOCAL_MACHINE, kRunKey, kRunValueName, p.monitor, error) ||
+      !SetString(HKEY_LOCAL_MACHINE, kAppPathsYouCam, nullptr, p.launcher, error) ||
       !SetString(HKEY_LOCAL_MACHINE, kAddRemoveKey, "DisplayName", "Opticam Q7710C USB Camera", error) ||
       !SetString(HKEY_LOCAL_MACHINE, kAddRemoveKey, "UninstallString",
                  "rundll32.exe " + p.uninstaller + ",WinMainRmv", error))
@@ -118,16 +132,19 @@ void RemoveProductLayout() {
   std::string error;
   RemoveDevice(kSecondInstanceId, &error);
   RemoveDevice(kForeignInstanceId, &error);
+  if (GetFileAttributesA(p.pageServer.c_str()) != INVALID_FILE_ATTRIBUTES) CallServer(p.pageServer, "DllUnregisterServer");
   DeleteTree(HKEY_LOCAL_MACHINE, kProductSettingsKey);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\RidEva");  // only when no other subkey is left
   DeleteTree(HKEY_LOCAL_MACHINE, kAddRemoveKey);
   HKEY run = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_WRITE, &run) == ERROR_SUCCESS) {
     RegDeleteValueA(run, kRunValueName);
     RegCloseKey(run);
   }
-  for (const std::string& f : {p.uninstaller, p.launcher, p.monitor, p.batch, p.shortcut, p.otherFile})
+  for (const std::string& f : {p.uninstaller, p.launcher, p.pageServer, p.monitor, p.batch, p.shortcut, p.otherFile})
     if (!f.empty()) DeleteFileA(f.c_str());
   RemoveDirectoryA(p.programDir.c_str());
+  RemoveDirectoryA((p.windowsDir + "\\RidEva").c_str());
   RemoveDirectoryA(p.twainDir.c_str());
 }
 

@@ -1,7 +1,8 @@
 // What an installation of the camera software would have left in a prefix,
 // for the uninstaller's tests: the settings key with its device ids, the
 // start-up value, the Add/Remove Programs entry, the program shortcut, the
-// program files, the second camera function and another maker's device with
+// program files, the property pages' COM server registered, the camera
+// application's App Paths entry, the second camera function and another maker's device with
 // a driver package of its own. The camera itself, its driver package and the
 // property-page registration come from `camctl setup`.
 #pragma once
@@ -30,6 +31,7 @@ struct ProductPaths {
   std::string twainDir;         // <WINDIR>\TWAIN_32\Z9100
   std::string uninstaller;      // <WINDIR>\System\Z9100Rmv.dll
   std::string launcher;         // <WINDIR>\System\Z9100LAp.exe
+  std::string pageServer;       // <WINDIR>\System\Z9100Dex.dll
   std::string monitor;          // <WINDIR>\RidEva\Z9100\Z9100Mnt.exe
   std::string batch;            // <WINDIR>\System\DeMySelf.Bat
   std::string driverFile;       // <WINDIR>\system32\drivers\Z9100KNT.sys
@@ -40,10 +42,13 @@ struct ProductPaths {
 ProductPaths GetProductPaths();
 
 // Installs everything listed above from the built files in `binDir`
-// (Z9100Rmv.dll, Z9100Mnt.exe, youcam.exe as the launcher, z9other.inf).
+// (Z9100Rmv.dll, Z9100Mnt.exe, Z9100Dex.dll, youcam.exe as the launcher,
+// z9other.inf). App Paths "YouCam" then names the launcher.
 bool InstallProductLayout(const char* binDir, std::string* error);
 // Removes what InstallProductLayout added (keys, values, files, folders, the
-// second function and the other maker's device); the camera stays.
+// second function and the other maker's device, the page server's
+// registration); the camera stays, and App Paths "YouCam" is the bench's
+// again after `camctl setup`.
 void RemoveProductLayout();
 
 // The "InfPath" of a device's driver key ("" when it has none).

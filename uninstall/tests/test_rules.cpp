@@ -227,6 +227,69 @@ TEST(RegistryDeletion, StartupValueSettingsAndEntryGoInTheViewTheyWereReadThroug
   EXPECT_FALSE(DeleteKeyTreeInView(kSettingsParentKey, "", KEY_WOW64_64KEY)) << "never the parent itself";
 }
 
+TEST(CameraApplicationPath, OnlyAPathWhoseLastComponentIsTheApplicationIsOurs) {
+  const struct {
+    const char* path;
+    bool ours;
+  } rows[] = {
+      {"C:\\WINDOWS\\System\\Z9100LAp.exe", true},
+      {"\"C:\\Program Files\\Cam\\z9100lap.EXE\"", true},
+      {"D:/cam/Z9100LAp.exe ", true},
+      {"Z9100LAp.exe", true},
+      {"C:Z9100LAp.exe", true},
+      {"C:\\bench\\youcam.exe", false},
+      {"C:\\cam\\NotZ9100LAp.exe", false},
+      {"C:\\cam\\Z9100LAp.exe.old", false},
+      {"C:\\cam\\Z9100LAp.exe\\other.exe", false},
+      {"C:\\cam\\Z9100LAp", false},
+      {"\"\"", false},
+      {"", false},
+      {nullptr, false},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(NamesCameraApplication(r.path), r.ours) << (r.path ? r.path : "(null)");
+}
+
+// The maker's key is shared with its other products: it goes only when
+// nothing at all is left in it.
+TEST(RegistryDeletion, AKeyDeletedOnlyWhenEmpty) {
+  const std::string parent = "SOFTWARE\\Z9RmvTest";
+  const std::string key = parent + "\\Maker";
+  const struct {
+    const char* what;
+    const char* subkey;     // made below the key, or null
+    const char* valueName;  // written to the key ("" the default value), or null
+    bool deleted;
+  } rows[] = {
+      {"empty", nullptr, nullptr, true},
+      {"another product's key", "Z9200", nullptr, false},
+      {"a value", nullptr, "InstallDir", false},
+      {"the default value", nullptr, "", false},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, parent);
+    HKEY made = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &made, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(made);
+    if (r.subkey) {
+      ASSERT_TRUE(SetInView(key + "\\" + r.subkey, "x", 0));
+    }
+    if (r.valueName) {
+      ASSERT_TRUE(SetInView(key, r.valueName, 0));
+    }
+    EXPECT_EQ(DeleteKeyIfEmpty(parent.c_str(), "Maker", 0), r.deleted);
+    EXPECT_EQ(wintest::RegKeyExists(HKEY_LOCAL_MACHINE, key), !r.deleted);
+    if (r.subkey) {
+      EXPECT_TRUE(ValueInView(key + "\\" + r.subkey, "x", 0));
+    }
+  }
+  EXPECT_FALSE(DeleteKeyIfEmpty(parent.c_str(), "Missing", 0));
+  EXPECT_FALSE(DeleteKeyIfEmpty(parent.c_str(), "", 0)) << "never the parent itself";
+  wintest::RegDeleteKeyTree(HKEY_LOCAL_MACHINE, parent);
+}
+
 // Device ids read from a key of the test's own.
 class DeviceIdsRead : public ::testing::Test {
  protected:

@@ -33,6 +33,34 @@ bool PendingDeletionOf(const std::string& path) {
   return false;
 }
 
+constexpr char kMakerKey[] = "SOFTWARE\\RidEva";
+
+// What the property pages' COM server registers (HKEY_CLASSES_ROOT keys):
+// its type library, its four classes and their ProgIDs.
+std::vector<std::string> PageServerKeys() {
+  std::vector<std::string> keys = {"TypeLib\\{8C38BFCC-8D4D-4A5A-885B-270A9B4B6003}"};
+  for (char last : {'0', '1', '2', '3'})
+    keys.push_back(std::string("CLSID\\{7EBBB1AF-C455-4F97-B5E7-9D4E5B98300") + last + "}");
+  for (const char* page : {"PropPage1", "PropPage2", "DefaultPage1", "DefaultPage2"}) {
+    keys.push_back(std::string("Vidset.") + page);
+    keys.push_back(std::string("Vidset.") + page + ".1");
+  }
+  return keys;
+}
+
+// Those of them that are (true) or are not (false) registered, one a line.
+std::string PageServerKeysWhere(bool registered) {
+  std::string found;
+  for (const std::string& key : PageServerKeys())
+    if (RegKeyExists(HKEY_CLASSES_ROOT, key) == registered) found += key + "\n";
+  return found;
+}
+
+std::string AppPathsYouCam() {
+  std::string v;
+  return wintest::RegGetString(HKEY_LOCAL_MACHINE, z9bench::kAppPathsYouCam, nullptr, &v) ? v : "(none)";
+}
+
 // The cleanup batch exactly as an interactive run writes it.
 std::string ExpectedBatch(const z9bench::ProductPaths& p) {
   const std::string w = p.windowsDir;
@@ -61,6 +89,8 @@ TEST_F(UninstallTest, InteractiveRunRemovesTheCameraSoftwareAndNothingElse) {
   // until the test has read it.
   HANDLE hold = CreateFileA(paths.launcher.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+  ASSERT_EQ(PageServerKeysWhere(false), "");
+  ASSERT_EQ(AppPathsYouCam(), paths.launcher);
   wintest::Process monitor;
   ASSERT_TRUE(monitor.Start("\"" + paths.monitor + "\""));
   ASSERT_NE(wintest::WaitForWindow(kMonitorClass, kMonitorTitle, 10000), nullptr);
@@ -90,6 +120,9 @@ TEST_F(UninstallTest, InteractiveRunRemovesTheCameraSoftwareAndNothingElse) {
   EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, z9bench::kAddRemoveKey));
   EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, z9bench::kProductSettingsKey));
   EXPECT_FALSE(RunValuePresent());
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kMakerKey)) << "the maker's key, empty now";
+  EXPECT_EQ(PageServerKeysWhere(true), "") << "the page server's registration outlives its file";
+  EXPECT_EQ(AppPathsYouCam(), "(none)");
   EXPECT_FALSE(FileExists(paths.shortcut));
   EXPECT_FALSE(DirectoryExists(paths.twainDir));
   EXPECT_TRUE(DirectoryExists(paths.programDir));  // the monitor is still in it
@@ -117,7 +150,12 @@ TEST_F(UninstallTest, SilentRunLeavesTheEntryTheShortcutAndTheFiles) {
   EXPECT_FALSE(RunValuePresent());
   EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kMediaSetsPages));
 
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kMakerKey)) << "the maker's key, empty now";
+  EXPECT_EQ(PageServerKeysWhere(true), "");
+  EXPECT_EQ(AppPathsYouCam(), "(none)");
+
   EXPECT_FALSE(DirectoryExists(paths.programDir)) << "the empty program folder stays";
+  EXPECT_FALSE(DirectoryExists(WindowsDir() + "\\RidEva")) << "the empty maker's folder stays";
 
   EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, z9bench::kAddRemoveKey));
   EXPECT_TRUE(FileExists(paths.shortcut));
@@ -126,6 +164,27 @@ TEST_F(UninstallTest, SilentRunLeavesTheEntryTheShortcutAndTheFiles) {
   EXPECT_TRUE(FileExists(paths.uninstaller));
   EXPECT_TRUE(FileExists(paths.launcher));
   EXPECT_TRUE(FileExists(paths.removalProgram));
+}
+
+// The maker's key and folder may hold its other products, and App Paths
+// "YouCam" may name another program: all of that stays.
+TEST_F(UninstallTest, WhatOtherProgramsKeepInTheSharedPlacesStays) {
+  const std::string otherProduct = std::string(kMakerKey) + "\\Z9200";
+  const std::string otherFile = WindowsDir() + "\\RidEva\\Z9200.dat";
+  const std::string otherApp = "C:\\Program Files\\Other\\YouCam.exe";
+  extraKeys.push_back(otherProduct);
+  ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, otherProduct, "DeviceId", "VID_FFF2"));
+  ASSERT_TRUE(wintest::WriteFileBytes(otherFile, "another product\r\n"));
+  ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, z9bench::kAppPathsYouCam, nullptr, otherApp));
+  ASSERT_TRUE(DeleteFileA(paths.monitor.c_str()));
+
+  ASSERT_TRUE(RunUninstaller("/Silent"));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, z9bench::kProductSettingsKey));
+  EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, otherProduct));
+  EXPECT_FALSE(DirectoryExists(paths.programDir));
+  EXPECT_TRUE(FileExists(otherFile));
+  EXPECT_EQ(AppPathsYouCam(), otherApp);
+  wintest::DeleteFileIfAny(otherFile);
 }
 
 // Only a text selects devices, and a long one only by all of it. Each run
