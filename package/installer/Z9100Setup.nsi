@@ -215,8 +215,11 @@ Section "-Install"
 
   DetailPrint "Writing the settings"
   ; The programs open the settings key in the 64-bit view wherever the system
-  ; is 64-bit (KEY_WOW64_64KEY); the other keys stay in this program's view.
-  ; (A 64-bit build writes that view already.)
+  ; is 64-bit (KEY_WOW64_64KEY), and the uninstaller deletes the settings, the
+  ; Run value and the Add/Remove entry through that same view: all three are
+  ; written there. App Paths stays in this program's view, where the monitor
+  ; reads it and the uninstaller deletes it. (A 64-bit build writes the 64-bit
+  ; view already.)
 !if "${TARGET}" == "x86-ansi"
   ${If} ${RunningX64}
     SetRegView 64
@@ -239,11 +242,8 @@ Section "-Install"
   !insertmacro KeepOrWriteDword "MSNNotifySupport" 0
   !insertmacro KeepOrWriteDword "DefaultFlip" 0
   !insertmacro KeepOrWriteDword "PropertyPage" 0
-  SetRegView default
 
   WriteRegStr HKLM "${RUN_KEY}" "Z9100Mnt" '"$INSTDIR\Z9100Mnt.exe"'
-  WriteRegStr HKLM "${APP_PATHS_KEY}" "" "$WINDIR\System\Z9100LAp.exe"
-  CreateShortCut "$SMPROGRAMS\${SHORTCUT}" "$WINDIR\System\Z9100LAp.exe" "" "$WINDIR\System\Z9100LAp.exe" 0
 
   WriteRegStr HKLM "${ADD_REMOVE_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${ADD_REMOVE_KEY}" "DisplayVersion" "${VERSION}"
@@ -256,6 +256,10 @@ Section "-Install"
     WriteUninstaller "$WINDIR\System\${UNINSTALLER_9X}"
     WriteRegStr HKLM "${ADD_REMOVE_KEY}" "UninstallString" '"$WINDIR\System\${UNINSTALLER_9X}"'
   ${EndIf}
+  SetRegView default
+
+  WriteRegStr HKLM "${APP_PATHS_KEY}" "" "$WINDIR\System\Z9100LAp.exe"
+  CreateShortCut "$SMPROGRAMS\${SHORTCUT}" "$WINDIR\System\Z9100LAp.exe" "" "$WINDIR\System\Z9100LAp.exe" 0
 
   ; The driver package: staged for cameras plugged in later, and given at once
   ; to a camera that is plugged in now.

@@ -110,10 +110,9 @@ for key in "$SETTINGS" "$ADD_REMOVE"; do
 done
 [ -z "$(regval "$RUN" Z9100Mnt)" ] || { rc=1; echo "           still there: the Run entry Z9100Mnt"; }
 step $rc "the settings, the Run entry and the Add/Remove entry are gone"
-# A known gap, shown rather than hidden: the uninstaller leaves App Paths.
-if wine reg query "$APP_PATHS" >/dev/null 2>&1; then
-  echo "  [known]  App Paths \"YouCam\" stays: the uninstaller does not delete it"
-fi
+rc=0
+if wine reg query "$APP_PATHS" >/dev/null 2>&1; then rc=1; echo "           still there: $APP_PATHS"; fi
+step $rc "App Paths \"YouCam\" is gone"
 
 wineserver -k 2>/dev/null
 [ "$failures" = 0 ] || echo "The setup program's steps: $failures failed."
