@@ -20,21 +20,6 @@ constexpr char kSettingsKey[] = "Software\\RidEva\\Z9100";
 constexpr char kCameraName[] = "Opticam, Q7710C USB Camera";
 constexpr char kAppClass[] = "Z9100LApWndClass";
 
-int g_failures = 0;
-
-bool Step(bool ok, const std::string& what) {
-  std::printf("  %s %s\n", ok ? "[ok]    " : "[FAILED]", what.c_str());
-  std::fflush(stdout);
-  if (!ok) ++g_failures;
-  return ok;
-}
-
-uint32_t ButtonRequests(z9bench::Bench& bench) {
-  Z9B_COUNTERS c{};
-  bench.GetCounters(&c);
-  return c.byKind[Z9B_KIND_BUTTON];
-}
-
 std::string NewestPicture(const std::string& folder) {
   std::string newest;
   WIN32_FIND_DATAA found;
@@ -48,8 +33,8 @@ std::string NewestPicture(const std::string& folder) {
 }
 
 void PressWhenPolled(z9bench::Bench& bench, uint8_t state) {
-  const uint32_t before = ButtonRequests(bench);
-  wintest::WaitUntil([&] { return ButtonRequests(bench) >= before + 2; }, 5000);
+  const uint32_t before = demo::ButtonRequests(bench);
+  wintest::WaitUntil([&] { return demo::ButtonRequests(bench) >= before + 2; }, 5000);
   bench.PushButtons({state});
 }
 
@@ -60,25 +45,22 @@ int main(int argc, char** argv) {
   std::printf("The camera application: button (nothing open) -> Z9100Mnt -> Z9100LAp.exe; button -> picture\n");
 
   z9bench::Bench bench;
-  if (!Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
+  if (!demo::Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
   wintest::RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "FriendlyName", kCameraName);
   const std::string app = demo::CameraApplication();
-  Step(demo::FileExists(app), "App Paths \"YouCam\" names the installed camera application " + app);
+  demo::Step(demo::FileExists(app), "App Paths \"YouCam\" names the installed camera application " + app);
   char folder[MAX_PATH] = {};
   SHGetSpecialFolderPathA(nullptr, folder, 0x27 /* CSIDL_MYPICTURES */, FALSE);
   const std::string before = NewestPicture(folder);
 
   wintest::Process monitor;
-  const std::string monitorCommand = demo::MonitorCommandLine();
-  Step(!monitorCommand.empty() && monitor.Start(monitorCommand), "Z9100Mnt.exe started as the Run entry names it: " + monitorCommand);
-  HWND main = wintest::WaitForWindow("Z9100MntWndClass", "Z9100Mnt", 10000);
-  if (!Step(main != nullptr, "the monitor's window is up")) return 1;
-  Step(wintest::WaitUntil([&] { return ButtonRequests(bench) >= 3; }, 8000), "the monitor polls the camera's button");
+  HWND main = demo::StartInstalledMonitor(&monitor, bench);
+  if (main == nullptr) return 1;
 
   PressWhenPolled(bench, 11);
-  Step(true, "the camera's button is pressed with no program open (the bench answers state 11)");
+  demo::Step(true, "the camera's button is pressed with no program open (the bench answers state 11)");
   HWND window = wintest::WaitForWindow(kAppClass, nullptr, 15000);
-  Step(window != nullptr, "the monitor started the camera application Z9100LAp.exe");
+  demo::Step(window != nullptr, "the monitor started the camera application Z9100LAp.exe");
   HWND dialog = wintest::WaitForWindow("#32770", kCameraName, 15000);
   // The dialog registers with the monitor at the end of its start, after
   // its status bar has its first text.
@@ -88,11 +70,11 @@ int main(int argc, char** argv) {
         return status != nullptr && wintest::WindowText(status).rfind("Image Size", 0) == 0;
       },
       15000);
-  Step(dialog != nullptr && started, "the application shows the capture dialog with the camera's live video");
+  demo::Step(dialog != nullptr && started, "the application shows the capture dialog with the camera's live video");
   wintest::PumpFor(2000);
 
   PressWhenPolled(bench, 1);
-  Step(true, "the camera's button is pressed again");
+  demo::Step(true, "the camera's button is pressed again");
   std::string saved;
   const bool savedOne = wintest::WaitUntil(
       [&] {
@@ -100,17 +82,17 @@ int main(int argc, char** argv) {
         return !saved.empty() && saved != before;
       },
       10000);
-  Step(savedOne, "the application saved the picture: " + std::string(folder) + "\\" + saved);
+  demo::Step(savedOne, "the application saved the picture: " + std::string(folder) + "\\" + saved);
   wintest::PumpFor(1500);
-  Step(wintest::SaveScreenPng(pictures + "\\demo-camera-app.png"), "picture of the screen saved: demo-camera-app.png");
+  demo::Step(wintest::SaveScreenPng(pictures + "\\demo-camera-app.png"), "picture of the screen saved: demo-camera-app.png");
 
   DWORD code = 1;
   if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
-  Step(wintest::WaitForNoWindow(kAppClass, nullptr, 10000) && (dialog == nullptr || !IsWindow(dialog)),
+  demo::Step(wintest::WaitForNoWindow(kAppClass, nullptr, 10000) && (dialog == nullptr || !IsWindow(dialog)),
        "the application closed the dialog and ended");
   PostMessageA(main, WM_CLOSE, 0, 0);
-  Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
+  demo::Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
   bench.Reset();
-  std::printf(g_failures == 0 ? "Camera application: every step as expected.\n" : "Camera application: failed steps.\n");
-  return g_failures == 0 ? 0 : 1;
+  std::printf(demo::Failures() == 0 ? "Camera application: every step as expected.\n" : "Camera application: failed steps.\n");
+  return demo::Failures() == 0 ? 0 : 1;
 }

@@ -21,27 +21,12 @@ constexpr char kSettingsKey[] = "Software\\RidEva\\Z9100";
 const std::string kFolder = "C:\\bench\\demo";
 const std::string kHostLog = kFolder + "\\twainhost.log";
 
-int g_failures = 0;
-
-bool Step(bool ok, const std::string& what) {
-  std::printf("  %s %s\n", ok ? "[ok]    " : "[FAILED]", what.c_str());
-  std::fflush(stdout);
-  if (!ok) ++g_failures;
-  return ok;
-}
-
 std::vector<std::string> HostLog() { return wintest::ReadFileLines(kHostLog); }
 
 std::string FirstLine(const std::string& prefix) {
   for (const std::string& l : HostLog())
     if (l.rfind(prefix, 0) == 0) return l;
   return "";
-}
-
-uint32_t ButtonRequests(z9bench::Bench& bench) {
-  Z9B_COUNTERS c{};
-  bench.GetCounters(&c);
-  return c.byKind[Z9B_KIND_BUTTON];
 }
 
 // Shows a saved picture in a window of its own, to photograph it.
@@ -84,55 +69,52 @@ int main(int argc, char** argv) {
   std::printf("The capture chain on the bench camera: button -> Z9100Mnt -> capture dialog -> TWAIN host\n");
 
   z9bench::Bench bench;
-  if (!Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
+  if (!demo::Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
   wintest::RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "FriendlyName", "Opticam, Q7710C USB Camera");
   wintest::MakeDirs(kFolder);
   wintest::DeleteFileIfAny(kHostLog);
   wintest::DeleteFileIfAny(kFolder + "\\picture_001.bmp");
 
   wintest::Process monitor;
-  const std::string monitorCommand = demo::MonitorCommandLine();
-  Step(!monitorCommand.empty() && monitor.Start(monitorCommand), "Z9100Mnt.exe started as the Run entry names it: " + monitorCommand);
-  HWND main = wintest::WaitForWindow("Z9100MntWndClass", "Z9100Mnt", 10000);
-  if (!Step(main != nullptr, "the monitor's window is up")) return 1;
-  Step(wintest::WaitUntil([&] { return ButtonRequests(bench) >= 3; }, 8000), "the monitor polls the camera's button");
+  HWND main = demo::StartInstalledMonitor(&monitor, bench);
+  if (main == nullptr) return 1;
 
   wintest::Process host;
   const std::string dialogDll = demo::InstalledCaptureDialog();
-  Step(demo::FileExists(dialogDll) && host.Start("\"" + wintest::ExeDir() + "\\twainhost.exe\" /log=" + kHostLog +
+  demo::Step(demo::FileExists(dialogDll) && host.Start("\"" + wintest::ExeDir() + "\\twainhost.exe\" /log=" + kHostLog +
                                                   " /out=" + kFolder + " \"/dll=" + dialogDll + "\""),
        "the TWAIN host stand-in started (twainhost.exe loads the installed " + dialogDll + ", calls CreateUIDlg)");
   const bool opened = wintest::WaitUntil([] { return !FirstLine("create ").empty(); }, 15000);
-  Step(opened && FirstLine("create ") != "create 0", "the capture dialog is open and registered with the monitor");
-  Step(!FirstLine("info ").empty(), "the host got the image information: " + FirstLine("info "));
+  demo::Step(opened && FirstLine("create ") != "create 0", "the capture dialog is open and registered with the monitor");
+  demo::Step(!FirstLine("info ").empty(), "the host got the image information: " + FirstLine("info "));
   HWND dialog = wintest::WaitForWindow("#32770", "Opticam, Q7710C USB Camera", 5000);
-  Step(dialog != nullptr, "the dialog shows the camera's live video");
+  demo::Step(dialog != nullptr, "the dialog shows the camera's live video");
   wintest::PumpFor(2000);
-  Step(wintest::SaveScreenPng(pictures + "\\demo-capture-dialog.png"), "picture of the screen saved: demo-capture-dialog.png");
+  demo::Step(wintest::SaveScreenPng(pictures + "\\demo-capture-dialog.png"), "picture of the screen saved: demo-capture-dialog.png");
 
-  const uint32_t before = ButtonRequests(bench);
-  wintest::WaitUntil([&] { return ButtonRequests(bench) >= before + 2; }, 5000);
+  const uint32_t before = demo::ButtonRequests(bench);
+  wintest::WaitUntil([&] { return demo::ButtonRequests(bench) >= before + 2; }, 5000);
   bench.PushButtons({1});
-  Step(true, "the camera's button is pressed (the bench answers the next poll with state 1)");
+  demo::Step(true, "the camera's button is pressed (the bench answers the next poll with state 1)");
   const bool arrived = wintest::WaitUntil([] { return !FirstLine("dib ").empty(); }, 8000);
-  Step(arrived, "the picture arrived at the host: " + FirstLine("dib "));
+  demo::Step(arrived, "the picture arrived at the host: " + FirstLine("dib "));
   wintest::PumpFor(1000);
   int pictures_at_host = 0;
   for (const std::string& l : HostLog()) pictures_at_host += l.rfind("dib ", 0) == 0;
-  Step(pictures_at_host == 1, "exactly one picture for one press");
+  demo::Step(pictures_at_host == 1, "exactly one picture for one press");
   std::string bmp;
-  if (Step(wintest::ReadFileBytes(kFolder + "\\picture_001.bmp", &bmp), "saved by the host as " + kFolder +
+  if (demo::Step(wintest::ReadFileBytes(kFolder + "\\picture_001.bmp", &bmp), "saved by the host as " + kFolder +
                                                                                "\\picture_001.bmp"))
-    Step(SavePicturePng(bmp, pictures + "\\demo-captured-still.png"), "picture of the still saved: demo-captured-still.png");
+    demo::Step(SavePicturePng(bmp, pictures + "\\demo-captured-still.png"), "picture of the still saved: demo-captured-still.png");
 
   HWND hostWindow = wintest::WaitForWindow("Z9TwainHost", nullptr, 1000);
   PostMessageA(hostWindow, WM_CLOSE, 0, 0);
   DWORD code = 1;
-  Step(host.Wait(10000, &code) && code == 0 && !FirstLine("remove ").empty(),
+  demo::Step(host.Wait(10000, &code) && code == 0 && !FirstLine("remove ").empty(),
        "the host closed the dialog (RemoveUIDlg) and ended");
   PostMessageA(main, WM_CLOSE, 0, 0);
-  Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
+  demo::Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
   bench.Reset();
-  std::printf(g_failures == 0 ? "Capture chain: every step as expected.\n" : "Capture chain: failed steps.\n");
-  return g_failures == 0 ? 0 : 1;
+  std::printf(demo::Failures() == 0 ? "Capture chain: every step as expected.\n" : "Capture chain: failed steps.\n");
+  return demo::Failures() == 0 ? 0 : 1;
 }

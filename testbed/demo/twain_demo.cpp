@@ -23,25 +23,10 @@ const std::string kFolder = "C:\\bench\\demo";
 const std::string kAppLog = kFolder + "\\twainapp.log";
 const std::string kPicture = kFolder + "\\twain-acquired.bmp";
 
-int g_failures = 0;
-
-bool Step(bool ok, const std::string& what) {
-  std::printf("  %s %s\n", ok ? "[ok]    " : "[FAILED]", what.c_str());
-  std::fflush(stdout);
-  if (!ok) ++g_failures;
-  return ok;
-}
-
 std::string FirstLine(const std::string& prefix) {
   for (const std::string& l : wintest::ReadFileLines(kAppLog))
     if (l.rfind(prefix, 0) == 0) return l;
   return "";
-}
-
-uint32_t ButtonRequests(z9bench::Bench& bench) {
-  Z9B_COUNTERS c{};
-  bench.GetCounters(&c);
-  return c.byKind[Z9B_KIND_BUTTON];
 }
 
 }  // namespace
@@ -50,48 +35,45 @@ int main(int argc, char** argv) {
   const std::string pictures = argc > 1 ? argv[1] : wintest::ExeDir();
   std::printf("A TWAIN application on the bench camera: twainapp -> source manager -> Z9100Cam.ds -> capture dialog\n");
   z9bench::Bench bench;
-  if (!Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
+  if (!demo::Step(bench.Open(15000) && bench.Reset(), "the bench camera is installed and answers")) return 1;
   wintest::RegSetString(HKEY_LOCAL_MACHINE, kSettingsKey, "FriendlyName", kCamera);
   wintest::MakeDirs(kFolder);
   wintest::DeleteFileIfAny(kAppLog);
   wintest::DeleteFileIfAny(kPicture);
 
   wintest::Process monitor;
-  const std::string monitorCommand = demo::MonitorCommandLine();
-  Step(!monitorCommand.empty() && monitor.Start(monitorCommand), "Z9100Mnt.exe started as the Run entry names it: " + monitorCommand);
-  HWND main = wintest::WaitForWindow("Z9100MntWndClass", "Z9100Mnt", 10000);
-  if (!Step(main != nullptr, "the monitor's window is up")) return 1;
-  Step(wintest::WaitUntil([&] { return ButtonRequests(bench) >= 3; }, 8000), "the monitor polls the camera's button");
+  HWND main = demo::StartInstalledMonitor(&monitor, bench);
+  if (main == nullptr) return 1;
 
   wintest::Process app;
-  Step(app.Start("\"" + wintest::ExeDir() + "\\twainapp.exe\" /log=" + kAppLog + " /out=" + kPicture +
+  demo::Step(app.Start("\"" + wintest::ExeDir() + "\\twainapp.exe\" /log=" + kAppLog + " /out=" + kPicture +
                  " /linger=3000"),
        "the bench's TWAIN application started (twainapp.exe, DSM_Entry of twain_32.dll only)");
   const bool opened = wintest::WaitUntil([] { return !FirstLine("opened ").empty(); }, 15000);
-  Step(opened, "it listed the sources and opened the camera's: " + FirstLine("opened "));
+  demo::Step(opened, "it listed the sources and opened the camera's: " + FirstLine("opened "));
   HWND dialog = wintest::WaitForWindow("#32770", kCamera, 15000);
   const bool enabled = wintest::WaitUntil([] { return !FirstLine("enabled ").empty(); }, 15000);
-  Step(dialog != nullptr && enabled, "the source shows its capture dialog (MSG_ENABLEDS: " + FirstLine("enabled ") + ")");
+  demo::Step(dialog != nullptr && enabled, "the source shows its capture dialog (MSG_ENABLEDS: " + FirstLine("enabled ") + ")");
   wintest::PumpFor(1500);
 
-  const uint32_t before = ButtonRequests(bench);
-  wintest::WaitUntil([&] { return ButtonRequests(bench) >= before + 2; }, 5000);
+  const uint32_t before = demo::ButtonRequests(bench);
+  wintest::WaitUntil([&] { return demo::ButtonRequests(bench) >= before + 2; }, 5000);
   bench.PushButtons({1});
-  Step(true, "the camera's button is pressed");
+  demo::Step(true, "the camera's button is pressed");
   const bool told = wintest::WaitUntil([] { return !FirstLine("notice ").empty(); }, 10000);
-  Step(told && FirstLine("notice ") == "notice 257", "the application got MSG_XFERREADY");
+  demo::Step(told && FirstLine("notice ") == "notice 257", "the application got MSG_XFERREADY");
   const bool saved = wintest::WaitUntil([] { return !FirstLine("saved ").empty(); }, 10000);
-  Step(saved, "native transfer: " + FirstLine("picture "));
-  Step(saved, "the picture saved as " + kPicture);
+  demo::Step(saved, "native transfer: " + FirstLine("picture "));
+  demo::Step(saved, "the picture saved as " + kPicture);
   wintest::PumpFor(800);
-  Step(wintest::SaveScreenPng(pictures + "\\demo-twain-acquire.png"),
+  demo::Step(wintest::SaveScreenPng(pictures + "\\demo-twain-acquire.png"),
        "picture of the screen saved: demo-twain-acquire.png");
   DWORD code = 1;
-  Step(app.Wait(15000, &code) && code == 0 && !FirstLine("done").empty(),
+  demo::Step(app.Wait(15000, &code) && code == 0 && !FirstLine("done").empty(),
        "the application disabled and closed the source and ended");
   PostMessageA(main, WM_CLOSE, 0, 0);
-  Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
+  demo::Step(monitor.Wait(8000, &code) && code == 0, "the monitor ended");
   bench.Reset();
-  std::printf(g_failures == 0 ? "TWAIN acquisition: every step as expected.\n" : "TWAIN acquisition: failed steps.\n");
-  return g_failures == 0 ? 0 : 1;
+  std::printf(demo::Failures() == 0 ? "TWAIN acquisition: every step as expected.\n" : "TWAIN acquisition: failed steps.\n");
+  return demo::Failures() == 0 ? 0 : 1;
 }
