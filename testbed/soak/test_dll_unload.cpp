@@ -153,6 +153,27 @@ TEST_P(DllUnloadTest, CyclesLeaveHandlesAndThreadsWhereTheyWere) {
   EXPECT_EQ(nowThreads, threads);
 }
 
+// A load and a free give back the heap the library's runtime took at load
+// (its C++ runtime keeps a reserve for exceptions that the unload must free).
+TEST_P(DllUnloadTest, LoadsGiveBackTheirMemory) {
+  const DWORD self = GetCurrentProcessId();
+  const std::string path = wintest::ExeDir() + "\\" + z9soak::DllFileName(GetParam());
+  auto loadAndFree = [&] {
+    HMODULE library = LoadLibraryA(path.c_str());
+    ASSERT_NE(library, nullptr) << path;
+    ASSERT_TRUE(FreeLibrary(library));
+  };
+  for (int i = 0; i < 2; ++i) loadAndFree();
+  const z9soak::HandleSource source = z9soak::ChooseHandleSource(self);
+  const int64_t before = z9soak::MeasureProcess(self, source).privateBytes;
+  ASSERT_GE(before, 0) << "private memory is not readable here";
+  constexpr int kLoads = 8;
+  for (int i = 0; i < kLoads; ++i) loadAndFree();
+  const int64_t grown = z9soak::MeasureProcess(self, source).privateBytes - before;
+  // A few pages of the heap's own bookkeeping, not a block per load.
+  EXPECT_LT(grown, 32 * 1024) << kLoads << " loads and frees of " << z9soak::DllFileName(GetParam());
+}
+
 INSTANTIATE_TEST_SUITE_P(Deliverables, DllUnloadTest, ::testing::ValuesIn(z9soak::kAllDlls),
                          [](const ::testing::TestParamInfo<DllKind>& info) {
                            std::string name = z9soak::DllFileName(info.param);
