@@ -775,32 +775,39 @@ void Soak::Capture() {
 // whoever opens it (dll_unload_tests and dialog_openings_tests measure them
 // without product code): its device enumerator never closes the key of a
 // moniker it hands out, nor of the one it fetches to see whether the category
-// is empty (two keys of the camera's entry per listing), and a filter graph
-// released to its last reference leaves its unnamed event. The DLLs' own
-// runtime locks are unnamed semaphores: none may stay. Anything else new, or
-// a thread more, fails the phase.
+// is empty (two keys of the camera's entry per listing), nor its own key under
+// HKCU "Software\Microsoft\ActiveMovie\devenum" once that exists (one per
+// listing); and a filter graph released to its last reference leaves its
+// unnamed event. The DLLs' own runtime locks are unnamed semaphores: none may
+// stay. Anything else new, or a thread more, fails the phase.
 void Soak::CheckDllCycles(Row* row, const std::vector<unsigned>& handlesBefore) {
   const DWORD self = GetCurrentProcessId();
   ProcessStats expected = row->start;
   row->end = Settled(self, expected);
-  long keys = 0, events = 0, others = 0;
+  const std::string kListKey = "\\ActiveMovie\\devenum";
+  long keys = 0, listKeys = 0, events = 0, others = 0;
   for (unsigned v : z9soak::HandleValues(self)) {
     if (std::find(handlesBefore.begin(), handlesBefore.end(), v) != handlesBefore.end()) continue;
     const std::string what = z9soak::DescribeHandle(self, v);
-    if (what.compare(0, 4, "Key ") == 0 && what.find("\\Instance\\Z9BenchCamera") != std::string::npos)
+    const bool key = what.compare(0, 4, "Key ") == 0;
+    if (key && what.find("\\Instance\\Z9BenchCamera") != std::string::npos)
       ++keys;
+    else if (key && what.size() > kListKey.size() &&
+             what.compare(what.size() - kListKey.size(), kListKey.size(), kListKey) == 0)
+      ++listKeys;
     else if (what == "Event ")
       ++events;
     else
       ++others;
   }
   const long cycles = row->operations;
-  row->wineHandles = keys + events;
-  const bool handlesOk = others == 0 && keys <= 2 * cycles && events <= cycles;
+  row->wineHandles = keys + listKeys + events;
+  const bool handlesOk = others == 0 && keys <= 2 * cycles && listKeys <= cycles && events <= cycles;
   const bool threadsOk = row->end.threads >= 0 && row->end.threads <= row->start.threads;
   if (handlesOk && threadsOk) return;
-  Fail(row, "Z9Soak.exe: handles %ld -> %ld (%ld keys and %ld events of Wine's, %ld others), threads %ld -> "
-       "%ld", row->start.handles, row->end.handles, keys, events, others, row->start.threads, row->end.threads);
+  Fail(row, "Z9Soak.exe: handles %ld -> %ld (%ld + %ld keys and %ld events of Wine's, %ld others), "
+       "threads %ld -> %ld", row->start.handles, row->end.handles, keys, listKeys, events, others, row->start.threads,
+       row->end.threads);
   ReportNewHandles(self, handlesBefore);
 }
 

@@ -169,7 +169,9 @@ TEST_F(DialogOpeningsTest, LeaveNoMoreThanWineAlone) {
   // The controls run no product code. Under Wine 8 the device enumerator
   // opens the key of every moniker it hands out (and of the one it fetches to
   // see whether the category is empty) and never closes it: two keys of the
-  // bench camera's entry per enumeration that reaches it. A filter graph,
+  // bench camera's entry per enumeration that reaches it, and one of its own
+  // HKCU "Software\Microsoft\ActiveMovie\devenum" key per enumeration once
+  // that key exists. A filter graph,
   // even an empty one released to its last reference, leaves its unnamed
   // event. Those are the only handles a dialog opening may leave.
   const Leftovers listing = Measure([] { return static_cast<bool>(BenchMoniker()); });

@@ -108,9 +108,9 @@ TEST_P(DllUnloadTest, CyclesLeaveHandlesAndThreadsWhereTheyWere) {
   constexpr int kCycles = 4;
   // Under Wine 8 the device enumerator never closes the key of a moniker it
   // hands out (nor of the one it fetches to see whether the category is
-  // empty), and a filter graph released to its last reference leaves its
-  // event: two keys of the bench camera's entry and an event per opening of
-  // the capture dialog. Measured here without product code, and allowed.
+  // empty, nor, once it exists, its HKCU "Software\Microsoft\ActiveMovie\devenum"
+  // key), and a filter graph released to its last reference leaves its
+  // event. Measured here without product code, and allowed.
   size_t wineLeft = 0;
   if (GetParam() == DllKind::CaptureDialog) {
     WineAlone(2);
