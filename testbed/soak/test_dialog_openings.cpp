@@ -171,9 +171,9 @@ TEST_F(DialogOpeningsTest, LeaveNoMoreThanWineAlone) {
   // see whether the category is empty) and never closes it: two keys of the
   // bench camera's entry per enumeration that reaches it, and one of its own
   // HKCU "Software\Microsoft\ActiveMovie\devenum" key per enumeration once
-  // that key exists. A filter graph,
-  // even an empty one released to its last reference, leaves its unnamed
-  // event. Those are the only handles a dialog opening may leave.
+  // that key exists. A filter graph, even an empty one released to its last
+  // reference, leaves its unnamed event. Those are the only handles a dialog
+  // opening may leave.
   const Leftovers listing = Measure([] { return static_cast<bool>(BenchMoniker()); });
   const Leftovers emptyGraph = Measure([] {
     z9::ComPtr<IGraphBuilder> graph;
