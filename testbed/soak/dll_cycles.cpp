@@ -14,22 +14,23 @@ using RemoveDialogFn = int(__cdecl*)();
 using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 using CanUnloadFn = HRESULT(WINAPI*)();
 
+struct DialogSearch {
+  HWND host;
+  int found;
+};
+
+BOOL CALLBACK CountOwnedDialog(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<DialogSearch*>(p);
+  char cls[16] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (GetWindow(w, GW_OWNER) == s->host && lstrcmpA(cls, "#32770") == 0) ++s->found;
+  return TRUE;
+}
+
 // Dialog boxes owned by `host` (the capture dialog is one).
 int DialogsOwnedBy(HWND host) {
-  struct Search {
-    HWND host;
-    int found;
-  } search{host, 0};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        char cls[16] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (GetWindow(w, GW_OWNER) == s->host && lstrcmpA(cls, "#32770") == 0) ++s->found;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  DialogSearch search{host, 0};
+  EnumThreadWindows(GetCurrentThreadId(), CountOwnedDialog, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
