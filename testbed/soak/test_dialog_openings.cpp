@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench_client.h"
+#include "dialog_host.h"
 #include "process_stats.h"
 #include "settings.h"
 #include "win_handles.h"
@@ -133,39 +134,14 @@ void Report(const char* what, const Leftovers& left) {
 
 class DialogOpeningsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    ASSERT_TRUE(bench_.Open(15000));
-    ASSERT_TRUE(bench_.Reset());
-    hadName_ = wintest::RegGetString(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName", &name_);
-    ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName", z9bench::kFriendlyName));
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "Z9OpeningsHost";
-    RegisterClassA(&wc);
-    host_ = CreateWindowExA(0, wc.lpszClassName, "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                            wc.hInstance, nullptr);
-    ASSERT_NE(host_, nullptr);
-  }
-  void TearDown() override {
-    DestroyWindow(host_);
-    if (hadName_)
-      wintest::RegSetString(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName", name_);
-    else
-      wintest::RegDeleteValueAt(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName");
-    bench_.Reset();
-    CoUninitialize();
-  }
+  void SetUp() override { host_.SetUp("Z9OpeningsHost"); }
+  void TearDown() override { host_.TearDown(); }
 
-  z9bench::Bench bench_;
-  HWND host_ = nullptr;
-  bool hadName_ = false;
-  std::string name_;
+  z9soak::DialogHost host_;
 };
 
 TEST_F(DialogOpeningsTest, LeaveNoMoreThanWineAlone) {
-  const HWND host = host_;
+  const HWND host = host_.window();
   // The controls run no product code. Under Wine 8 the device enumerator
   // opens the key of every moniker it hands out (and of the one it fetches to
   // see whether the category is empty) and never closes it: two keys of the

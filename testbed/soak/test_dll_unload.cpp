@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench_client.h"
+#include "dialog_host.h"
 #include "dll_cycles.h"
 #include "process_stats.h"
 #include "settings.h"
@@ -26,45 +27,17 @@ using z9soak::DllKind;
 
 class DllUnloadTest : public ::testing::TestWithParam<DllKind> {
  protected:
-  void SetUp() override {
-    // A host keeps COM for its life.
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    ASSERT_TRUE(bench_.Open(15000));
-    ASSERT_TRUE(bench_.Reset());
-    // The capture dialog names the camera from the settings (without the
-    // name it stops at a message box).
-    hadName_ = wintest::RegGetString(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName", &name_);
-    ASSERT_TRUE(wintest::RegSetString(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName", z9bench::kFriendlyName));
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "Z9UnloadHost";
-    RegisterClassA(&wc);
-    host_ = CreateWindowExA(0, wc.lpszClassName, "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                            wc.hInstance, nullptr);
-    ASSERT_NE(host_, nullptr);
-  }
-  void TearDown() override {
-    DestroyWindow(host_);
-    if (hadName_)
-      wintest::RegSetString(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName", name_);
-    else
-      wintest::RegDeleteValueAt(HKEY_LOCAL_MACHINE, z9::kSettingsKeyPath, "FriendlyName");
-    bench_.Reset();
-    CoUninitialize();
-  }
+  void SetUp() override { host_.SetUp("Z9UnloadHost"); }
+  void TearDown() override { host_.TearDown(); }
 
   bool Cycle() {
     std::string error;
-    const bool ok = z9soak::CycleDll(GetParam(), wintest::ExeDir(), host_, &error);
+    const bool ok = z9soak::CycleDll(GetParam(), wintest::ExeDir(), host_.window(), &error);
     EXPECT_TRUE(ok) << z9soak::DllFileName(GetParam()) << ": " << error;
     return ok;
   }
 
-  z9bench::Bench bench_;
-  HWND host_ = nullptr;
-  bool hadName_ = false;
-  std::string name_;
+  z9soak::DialogHost host_;
 };
 
 // What an opening of the capture dialog makes in Wine's own code, done
